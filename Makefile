@@ -1,0 +1,59 @@
+# One-command entry points: `make run` and `make test` install what is missing, configure, build
+# incrementally, then run the main job or every test.
+
+BUILD_DIR      ?= build
+ASAN_BUILD_DIR ?= build-asan
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS   ?= 10
+JOBS           ?= $(shell nproc)
+
+export QT_QPA_PLATFORM ?= offscreen
+
+.PHONY: all deps build run test test-normal test-asan test-fuzz bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/dalvora --help
+
+test: build
+	$(MAKE) --no-print-directory test-normal test-asan test-fuzz
+
+test-normal:
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+$(ASAN_BUILD_DIR)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDALVORA_SANITIZE=ON \
+		-DDALVORA_BUILD_BENCH=OFF
+
+test-asan: deps $(ASAN_BUILD_DIR)/build.ninja
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+		ctest --test-dir $(ASAN_BUILD_DIR) --output-on-failure -j $(JOBS)
+
+$(FUZZ_BUILD_DIR)/build.ninja:
+	CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DDALVORA_BUILD_FUZZ=ON -DDALVORA_BUILD_GUI=OFF -DDALVORA_BUILD_TESTS=OFF -DDALVORA_BUILD_BENCH=OFF
+
+test-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	scripts/fuzz-smoke.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

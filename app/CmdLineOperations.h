@@ -1,0 +1,57 @@
+// The command-line operations: one operation per run, chosen by priority from the option state,
+// ending the process with an exit status and its message.
+#pragma once
+
+#include "app/CmdLineOptions.h"
+
+#include <string>
+
+enum class CmdOperation { None, ExecTool, UsbDevList, EthDevList, PrinterVersion, Upgrade, SendTcfx };
+
+// Exit statuses of the command line.
+enum CmdExitStatus : int {
+    kExitSuccess = 0,
+    kExitFile = 11,
+    kExitNotCompatible = 12,
+    kExitParameter = 13,
+    kExitCommunication = 14,
+    kExitDeviceNotFound = 15,
+    kExitEthDiscovery = 255,
+};
+
+// File kinds recognised by their ending, set by parse_filename.
+struct FileKindFlags {
+    bool isMod = false;
+    bool isPswPfw = false;
+    bool isBin = false;
+    bool isZpd = false;
+    bool isSpt = false;
+};
+FileKindFlags& file_kind_flags();
+
+// False when the file does not exist, the name is shorter than five characters or its ending is not
+// one of the known kinds; otherwise sets the one matching flag (all flags are cleared first).
+bool parse_filename(const char* name);
+
+// The first operation flag set, in the order exectool, usbdevlist, ethdevlist, printerversion or
+// upgrade, sendtcfx.
+CmdOperation ChooseOperation(const CmdLineOptions& opts);
+
+// The message of an exit status, "Error %d" for codes without one.
+std::string ErrorDescription(int code);
+
+// Shows the code's message on the console and in the log, then, for the tool, upgrade and archive
+// operations and unless silent, prints the "Result:" line on standard output.
+void print_error_description(int code);
+
+// Creates home/VELMAR/Dalvora/Log part by part (mode 0775) and returns it; failures are ignored.
+std::string CreateLogDirectory(const std::string& home);
+
+// Turns on the log the options ask for (-lv console, -lf file in the log directory).
+void SetUpCmdlineLogging(const CmdLineOptions& opts);
+
+// Runs the chosen operation and returns its exit status, after printing its own messages.
+int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts);
+
+// Runs the operation of the option state and ends the process; returns 0 only without operation.
+int perform_cmdline_operation();

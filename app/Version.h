@@ -1,0 +1,4 @@
+// The product's release text, shown by --version, the usage text and the window title.
+#pragma once
+
+inline constexpr const char* kDalvoraRelease = "1.1.1";

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when any is missing. As root it runs
+# apt-get itself; otherwise it prints the exact command and stops.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config make
+    qtbase5-dev libusb-1.0-0-dev libhidapi-dev libpugixml-dev libssl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    umockdev libumockdev-dev
+    clang-14 libclang-rt-14-dev
+    iproute2 locales
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+command_line="apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages. Run as root:" >&2
+    echo "  apt-get update && $command_line" >&2
+    exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+$command_line
