@@ -28,8 +28,8 @@ constexpr const char* kUpgradeDetailLines[] = {
 constexpr const char* kToolDetailLines[] = {
     "       [toolnum]        indicates the tool bitmask table",
     "       [toolid]         indicates the id of the tool to call",
-    "       [toolfilename]   is the path of the file to read/write with specified tool and is mandatory only "
-    "for the tools that required it",
+    ("       [toolfilename]   is the path of the file to read/write with specified tool and is mandatory "
+     "only for the tools that required it"),
 };
 
 constexpr const char* kTcfxDetailLines[] = {
