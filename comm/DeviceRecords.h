@@ -22,7 +22,6 @@ struct USBDevice {
     void SetValues(const USBDevice& other) { *this = other; }
     // "%s|%s|%s": the USB device-name form.
     std::string DeviceName() const { return vid + "|" + pid + "|" + serial; }
-    static std::string Cut(std::string text);
 };
 
 struct SerialDevice {
