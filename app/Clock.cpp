@@ -48,3 +48,10 @@ void Clock::SleepMs(uint32_t ms) {
         return;
     std::this_thread::sleep_for(std::chrono::milliseconds(ScaledMs(ms)));
 }
+
+void Clock::SleepUs(uint32_t us) {
+    if (us == 0)
+        return;
+    double scaled = std::ceil(static_cast<double>(us) * Scale());
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(scaled)));
+}

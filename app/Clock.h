@@ -13,6 +13,7 @@ public:
 
     // Sleeps for the given time, scaled.
     static void SleepMs(uint32_t ms);
+    static void SleepUs(uint32_t us);
 
     // A duration after scaling; a non-zero duration never scales to 0 (0 means "no wait" to callers).
     static uint32_t ScaledMs(uint32_t ms);

@@ -1,59 +1,134 @@
-// An in-memory port for tests: reads come from a script of chunks (an empty chunk is an empty read),
-// writes are recorded, and a write can be told to come up short.
+// An in-memory port for tests. Its script (shared, so it outlives ports that a CommLayer creates and
+// destroys on every open) holds the bytes reads return (an empty chunk is an empty read), replies that
+// a given write triggers, every write made, the opens asked for, and the failures to inject.
 #pragma once
 
 #include "comm/ComPort.h"
 
 #include <cstring>
 #include <deque>
+#include <memory>
+#include <string>
 #include <vector>
+
+struct PortScript {
+    using Bytes = std::vector<unsigned char>;
+
+    struct OpenCall {
+        std::string kind; // "eth", "serial", "usb"
+        std::string a, b, c;
+        int number1 = 0;
+        int number2 = 0;
+    };
+    struct Reply {
+        Bytes request;
+        std::vector<Bytes> chunks;
+    };
+
+    std::deque<Bytes> reads;
+    std::vector<Reply> replies;
+    std::vector<Bytes> writes;
+    std::vector<OpenCall> opens;
+    int readCalls = 0;
+    int cleanRxCalls = 0;
+    int lastReadTimeout = -1;
+    int lastWriteTimeout = -1;
+    int openFailures = 0; // the next N opens fail
+    int failWriteIndex = -1;
+    unsigned failWriteCount = 0;
+    unsigned failWriteError = 0;
+
+    static Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
+    void QueueRead(Bytes chunk) { reads.push_back(std::move(chunk)); }
+    void QueueRead(const std::string& text) { reads.push_back(Of(text)); }
+    void ReplyTo(Bytes request, std::vector<Bytes> chunks) {
+        replies.push_back({std::move(request), std::move(chunks)});
+    }
+    // Writes whose bytes equal request.
+    int CountWrites(const Bytes& request) const {
+        int n = 0;
+        for (const Bytes& w : writes)
+            n += w == request ? 1 : 0;
+        return n;
+    }
+};
 
 class ScriptedPort : public ComPort {
 public:
-    using Bytes = std::vector<unsigned char>;
+    using Bytes = PortScript::Bytes;
 
-    void QueueRead(Bytes chunk) { m_reads.push_back(std::move(chunk)); }
-    void QueueRead(const char* text) { m_reads.emplace_back(text, text + strlen(text)); }
-    // The write with this 0-based index writes only `count` bytes and reports `error`.
+    explicit ScriptedPort(std::shared_ptr<PortScript> script = std::make_shared<PortScript>())
+        : m_script(std::move(script)) {}
+
+    PortScript& Script() { return *m_script; }
+    void QueueRead(Bytes chunk) { m_script->QueueRead(std::move(chunk)); }
+    void QueueRead(const char* text) { m_script->QueueRead(std::string(text)); }
     void FailWrite(int index, unsigned count, unsigned error) {
-        m_failIndex = index;
-        m_failCount = count;
-        m_failError = error;
+        m_script->failWriteIndex = index;
+        m_script->failWriteCount = count;
+        m_script->failWriteError = error;
     }
+    const std::vector<Bytes>& Writes() const { return m_script->writes; }
+    int ReadCalls() const { return m_script->readCalls; }
 
-    const std::vector<Bytes>& Writes() const { return m_writes; }
-    int ReadCalls() const { return m_readCalls; }
+    int OpenEthernet(const char* host, int port) override { return Opened({"eth", host, "", "", port, 0}); }
+    int OpenSerial(const char* name, int baud, int parity, int byteSize, int stopBits, int flow) override {
+        return Opened(
+            {"serial", name,
+             std::to_string(parity) + "," + std::to_string(byteSize) + "," + std::to_string(stopBits), "",
+             baud, flow});
+    }
+    int OpenUsb(const char* vid, const char* pid, const char* serial, bool byVid) override {
+        return Opened({"usb", vid, pid, serial, byVid ? 1 : 0, 0});
+    }
+    void CleanRX() override {
+        ++m_script->cleanRxCalls;
+        m_script->reads.clear();
+    }
+    void SetRTimeout(int ms) override { m_script->lastReadTimeout = ms; }
+    void SetWTimeout(int ms) override { m_script->lastWriteTimeout = ms; }
 
     unsigned Write(const unsigned char* buf, unsigned len, unsigned* error) override {
-        int index = static_cast<int>(m_writes.size());
-        unsigned count = index == m_failIndex ? std::min(m_failCount, len) : len;
-        m_writes.emplace_back(buf, buf + count);
+        PortScript& s = *m_script;
+        int index = static_cast<int>(s.writes.size());
+        bool failing = index == s.failWriteIndex;
+        unsigned count = failing ? std::min(s.failWriteCount, len) : len;
+        s.writes.emplace_back(buf, buf + count);
         if (error)
-            *error = index == m_failIndex ? m_failError : 0;
+            *error = failing ? s.failWriteError : 0;
+        for (const PortScript::Reply& reply : s.replies)
+            if (reply.request == s.writes.back())
+                s.reads.insert(s.reads.end(), reply.chunks.begin(), reply.chunks.end());
         return count;
     }
 
-    // Serves the next scripted chunk (or its first len bytes, keeping the rest for the next read).
+    // Serves the next chunk (or its first len bytes, keeping the rest for the next read).
     unsigned Read(unsigned char* buf, unsigned len, unsigned* error) override {
-        ++m_readCalls;
+        PortScript& s = *m_script;
+        ++s.readCalls;
         if (error)
             *error = 0;
-        if (m_reads.empty())
+        if (s.reads.empty())
             return 0;
-        Bytes& chunk = m_reads.front();
+        Bytes& chunk = s.reads.front();
         unsigned count = std::min<unsigned>(len, static_cast<unsigned>(chunk.size()));
-        std::memcpy(buf, chunk.data(), count);
+        if (count > 0)
+            std::memcpy(buf, chunk.data(), count);
         chunk.erase(chunk.begin(), chunk.begin() + count);
         if (chunk.empty())
-            m_reads.pop_front();
+            s.reads.pop_front();
         return count;
     }
 
 private:
-    std::deque<Bytes> m_reads;
-    std::vector<Bytes> m_writes;
-    int m_readCalls = 0;
-    int m_failIndex = -1;
-    unsigned m_failCount = 0;
-    unsigned m_failError = 0;
+    int Opened(PortScript::OpenCall call) {
+        m_script->opens.push_back(std::move(call));
+        if (m_script->openFailures > 0) {
+            --m_script->openFailures;
+            return -1;
+        }
+        return 0;
+    }
+
+    std::shared_ptr<PortScript> m_script;
 };

@@ -1,0 +1,108 @@
+// The frame layer: opens the port a settings choice names, remembers how so it can reopen after the
+// printer resets, writes command frames, collects whole answers and performs the identification
+// handshake that starts every session. It knows nothing of what answers mean.
+#pragma once
+
+#include "comm/ComPort.h"
+#include "comm/CommPortType.h"
+#include "comm/VmComLayerException.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the handshake learns of a printer; a value already present is kept (the first one counts).
+struct PrinterIdentity {
+    std::optional<uint64_t> gsi;
+    std::optional<std::string> firmwareRelease;
+};
+
+class CommLayer {
+public:
+    using PortFactory = std::function<std::unique_ptr<ComPort>(CommPortType)>;
+
+    static constexpr int kSerialTimeoutMultiplier = 3;
+    static constexpr int kEthernetTimeoutMultiplier = 2;
+    static constexpr int kUsbTimeoutMultiplier = 1;
+    static constexpr int kEthernetOpenAttempts = 3;
+    static constexpr int kDefaultHandshakeAttempts = 5;
+    static constexpr size_t kDeviceNameLimit = 1023;
+    static constexpr size_t kEthernetFieldLimit = 19; // host and port text of an Ethernet name
+
+    // The factory creates the port of a kind; tests hand in their own.
+    explicit CommLayer(PortFactory factory = CreatePort);
+    ~CommLayer();
+    CommLayer(const CommLayer&) = delete;
+    CommLayer& operator=(const CommLayer&) = delete;
+
+    // The ports of each kind: serial, Ethernet, USB printer class (also for scanners); none otherwise.
+    static std::unique_ptr<ComPort> CreatePort(CommPortType kind);
+
+    void Open(CommPortType kind, const char* name, int baud, int flow, int timeoutMs, bool usbFlag = true);
+    void ReOpen();
+    bool ReOpenNoException();
+    void Close();
+    int InitCommunication(CommPortType kind);
+    int InitWithVid(const char* vid, const char* pid, const char* serial);
+    int Open();
+
+    bool BackupPortInfo();
+    void RestoreportInfo();
+    void ForceSet_BckPortName(const char* name);
+
+    ComPort* GetComPort() const { return m_port.get(); }
+    CommPortType GetCommPortType() const { return m_kind; }
+    void SetCommPortType(CommPortType kind) { m_kind = kind; }
+    bool IsVirtualPort() const { return m_port && m_port->IsVirtualPort(); }
+    int GetPortInfo_USB_Location() const { return 0; }
+    int GetPortInfo_Ethernet_Ip() const { return 0; }
+    int GetPortInfo_Ethernet_Port() const { return 0; }
+    unsigned GetReadTimeout() const { return m_readTimeoutMs; }
+    const std::string& GetStoredDeviceName() const { return m_storedName; }
+    std::time_t GetLastCloseTime() const { return m_lastClose; }
+
+    // Throws VmComLayerException (code 7) when the port reports a failure.
+    unsigned Write(const unsigned char* buf, unsigned len);
+    // Never throws; *error is 0, or -1 when nothing was written.
+    unsigned Write(const unsigned char* buf, unsigned len, unsigned* error);
+    template <typename Container> unsigned WriteBytes(const Container& bytes) {
+        return Write(reinterpret_cast<const unsigned char*>(bytes.data()),
+                     static_cast<unsigned>(bytes.size()));
+    }
+    int Read(unsigned char* buf, unsigned len, unsigned* error);
+    void CleanRX();
+
+    // One whole answer, or nothing: untimed, the third empty read gives up; timed, an empty read after
+    // the deadline does.
+    std::optional<std::vector<uint8_t>> ReadProtocolData();
+    std::optional<std::vector<uint8_t>> ReadProtocolData(int timeoutMs);
+
+    // Identity code and firmware release; identity fields already set are kept.
+    bool HandshakeCommunication(PrinterIdentity* identity, int attempts = kDefaultHandshakeAttempts);
+
+private:
+    int MultipliedTimeout(CommPortType kind, int timeoutMs) const;
+    int OpenEthernetPort(const std::string& name);
+    int OpenUsbPort(const std::string& name, bool usbFlag);
+    std::optional<std::vector<uint8_t>> CollectAnswer(std::optional<int> timeoutMs);
+    int ReadRaw(unsigned char* buf, unsigned len);
+    bool ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int attempts);
+
+    PortFactory m_factory;
+    CommPortType m_kind = COMM_NONE;
+    unsigned m_readTimeoutMs = 0;
+    std::unique_ptr<ComPort> m_port;
+    bool m_rememberOpenParameters = true;
+    std::time_t m_lastClose = 0;
+    // Open parameters kept for ReOpen, InitWithVid and Open().
+    CommPortType m_storedKind = COMM_NONE;
+    std::string m_storedName;
+    int m_storedBaud = 0;
+    int m_storedFlow = 0;
+    int m_storedTimeoutMs = 0;
+    std::string m_savedName;
+};

@@ -1,0 +1,113 @@
+// Collecting answers and the identification handshake.
+#include "comm/AnswerCollector.h"
+#include "comm/CommLayer.h"
+#include "comm/Commands.h"
+
+#include "app/Clock.h"
+#include "app/Log.h"
+
+#include <cstring>
+
+std::optional<std::vector<uint8_t>> CommLayer::ReadProtocolData() {
+    return CollectAnswer(std::nullopt);
+}
+
+std::optional<std::vector<uint8_t>> CommLayer::ReadProtocolData(int timeoutMs) {
+    return CollectAnswer(timeoutMs);
+}
+
+std::optional<std::vector<uint8_t>> CommLayer::CollectAnswer(std::optional<int> timeoutMs) {
+    Log::WriteLog("ReadProtocolData", "Begin");
+    AnswerCollector answer;
+    const uint64_t start = Clock::MonotonicMs();
+    const uint64_t limit = timeoutMs ? Clock::ScaledMs(static_cast<uint32_t>(std::max(*timeoutMs, 0))) : 0;
+    int emptyReads = 0;
+    for (;;) {
+        if (answer.IsOverflowing()) {
+            Log::WriteLogP("ReadProtocolData", "Answer larger than %zu bytes refused",
+                           AnswerCollector::kMaxAnswerSize);
+            return std::nullopt;
+        }
+        unsigned error = 0;
+        int count = Read(answer.ReadPosition(), AnswerCollector::kReadSize, &error);
+        if (count <= 0) {
+            // The untimed count is never reset by data: three empty reads end any answer.
+            bool giveUp = timeoutMs ? Clock::MonotonicMs() - start > limit : ++emptyReads >= 3;
+            if (giveUp) {
+                Log::WriteLog("ReadProtocolData", "No answer");
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (answer.Add(static_cast<size_t>(count))) {
+            Log::WriteLog("ReadProtocolData", "End");
+            return answer.Take();
+        }
+    }
+}
+
+namespace {
+constexpr unsigned kScratchSize = 512;
+constexpr uint32_t kRetryPauseMs = 3000;
+} // namespace
+
+bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int attempts) {
+    for (int attempt = 0;; ++attempt) {
+        if (attempt % 2 == 0)
+            WriteBytes(Commands::Cmd_CommandSetESCPOSforSV);
+        CleanRX();
+        WriteBytes(Commands::Cmd_CommandCAN);
+        WriteBytes(Commands::Cmd_CommandGetGSI);
+        memset(scratch, 0, kScratchSize);
+        unsigned error = 0;
+        int count = Read(scratch, kScratchSize - 1, &error);
+        if (count > 0)
+            break;
+        if (attempt + 1 >= attempts) {
+            Log::WriteLog("HandshakeCommunication", "Read GSI Error");
+            return false;
+        }
+        Log::WriteLog("HandshakeCommunication", "Read GSI Error... Retry");
+        Clock::SleepMs(kRetryPauseMs);
+    }
+    if (scratch[0] != 0xFF) {
+        gsi = 0x100 + scratch[0];
+        return true;
+    }
+    WriteBytes(Commands::Cmd_CommandCAN);
+    WriteBytes(Commands::Cmd_CommandGetGSIFF);
+    memset(scratch, 0, kScratchSize);
+    unsigned error = 0;
+    if (Read(scratch, kScratchSize - 1, &error) <= 0) {
+        Log::WriteLog("HandshakeCommunication", "Read GSI FF Error");
+        return false;
+    }
+    gsi = static_cast<uint64_t>(scratch[0]) * 256 + scratch[1];
+    return true;
+}
+
+bool CommLayer::HandshakeCommunication(PrinterIdentity* identity, int attempts) {
+    Log::WriteLog("HandshakeCommunication", "Begin");
+    if (attempts == 0)
+        attempts = kDefaultHandshakeAttempts;
+    unsigned char scratch[kScratchSize];
+    uint64_t gsi = 0;
+    if (!ReadIdentityCode(scratch, gsi, attempts))
+        return false;
+    if (identity && !identity->gsi)
+        identity->gsi = gsi;
+    Log::WriteLogP("HandshakeCommunication", "GSI 0x%04llx ", static_cast<unsigned long long>(gsi));
+    WriteBytes(Commands::Cmd_CommandCAN);
+    WriteBytes(Commands::Cmd_CommandGetFWREL);
+    memset(scratch, 0, sizeof scratch);
+    unsigned error = 0;
+    int count = Read(scratch, kScratchSize - 1, &error);
+    if (count <= 0) {
+        Log::WriteLog("HandshakeCommunication", "Read FW Release Error");
+        return false;
+    }
+    if (identity && !identity->firmwareRelease)
+        identity->firmwareRelease = std::string(reinterpret_cast<const char*>(scratch));
+    Log::WriteLog("HandshakeCommunication", "End");
+    return true;
+}

@@ -1,0 +1,1 @@
+dalvora_add_fuzzer(fuzz_read_protocol_data fuzz_read_protocol_data.cpp)
