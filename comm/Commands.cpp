@@ -12,6 +12,12 @@ bool Supported(uint64_t version) {
     return version == kProtocolVersion100;
 }
 
+// Built from the constant rather than appended to an empty vector, which GCC 12 at -O3 misreads as
+// an overflow.
+template <size_t N> Bytes Start(const std::array<unsigned char, N>& head) {
+    return Bytes(head.begin(), head.end());
+}
+
 void AppendField(const std::string& text, Bytes* out) {
     out->push_back('<');
     out->insert(out->end(), text.begin(), text.end());
@@ -71,7 +77,7 @@ Bytes Commands::GetCommand_GetIDInformation(uint64_t version, unsigned long long
     if (!Supported(version))
         return command;
     Log::WriteLogP("GetCommand_GetIDInformation", "Ask ID Information for ID %d ...", static_cast<int>(id));
-    Append(Cmd_CommandGetIDInfo, &command);
+    command = Start(Cmd_CommandGetIDInfo);
     AppendField(std::to_string(id), &command);
     return command;
 }
@@ -85,7 +91,7 @@ Bytes Commands::GetCommand_SetIDValue(uint64_t version, unsigned long long id, c
     std::string text = value ? value : "";
     std::string shown = confidential ? std::string(text.size(), '*') : text;
     Log::WriteLogP("GetCommand_SetIDValue", "Set ID Value %s for ID %llu ...", shown.c_str(), id);
-    Append(Cmd_CommandSetIDValue, &command);
+    command = Start(Cmd_CommandSetIDValue);
     AppendField(std::to_string(id), &command);
     AppendField(text, &command);
     AppendField(std::to_string(ChecksumOf(command)), &command);
@@ -105,7 +111,7 @@ Bytes Commands::GetCommand_ExecTool(uint64_t version, unsigned toolGroup, unsign
     Bytes command;
     if (!Supported(version))
         return command;
-    Append(Cmd_CommandToolsExec, &command);
+    command = Start(Cmd_CommandToolsExec);
     AppendField(std::to_string(toolGroup), &command);
     AppendField(std::to_string(toolBit), &command);
     if (toolBit == kToolBitSetDateTime) {

@@ -26,6 +26,7 @@ struct PortScript {
     };
 
     std::deque<Bytes> reads;
+    size_t frontOffset = 0; // bytes of reads.front() already served
     std::vector<Reply> replies;
     std::vector<Bytes> writes;
     std::vector<OpenCall> opens;
@@ -84,6 +85,7 @@ public:
     void CleanRX() override {
         ++m_script->cleanRxCalls;
         m_script->reads.clear();
+        m_script->frontOffset = 0;
     }
     void SetRTimeout(int ms) override { m_script->lastReadTimeout = ms; }
     void SetWTimeout(int ms) override { m_script->lastWriteTimeout = ms; }
@@ -111,12 +113,15 @@ public:
         if (s.reads.empty())
             return 0;
         Bytes& chunk = s.reads.front();
-        unsigned count = std::min<unsigned>(len, static_cast<unsigned>(chunk.size()));
+        size_t left = chunk.size() - s.frontOffset;
+        unsigned count = static_cast<unsigned>(std::min<size_t>(len, left));
         if (count > 0)
-            std::memcpy(buf, chunk.data(), count);
-        chunk.erase(chunk.begin(), chunk.begin() + count);
-        if (chunk.empty())
+            std::memcpy(buf, chunk.data() + s.frontOffset, count);
+        s.frontOffset += count;
+        if (s.frontOffset == chunk.size()) {
             s.reads.pop_front();
+            s.frontOffset = 0;
+        }
         return count;
     }
 

@@ -1,0 +1,1 @@
+dalvora_add_bench(bench_frame_layer bench_frame_layer.cpp)
