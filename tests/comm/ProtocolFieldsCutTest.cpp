@@ -1,0 +1,135 @@
+// Cutting answers into fields: types, values, texts and checksums, and the error-answer rules.
+#include "comm/ProtocolFields.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+ProtocolFields Cut(const std::string& answer) {
+    ProtocolFields fields;
+    fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
+    return fields;
+}
+
+uint64_t Sum(const std::string& bytes) {
+    uint64_t sum = 0;
+    for (unsigned char c : bytes)
+        sum += c;
+    return sum;
+}
+
+std::vector<FTYPE> Types(const ProtocolFields& fields) {
+    std::vector<FTYPE> types;
+    for (const ProtocolFieldInfo& f : fields.Fields())
+        types.push_back(f.Type);
+    return types;
+}
+
+} // namespace
+
+TEST(ProtocolFieldsCut, ValueKinds) {
+    ProtocolFields f = Cut(std::string("\x02<C12><123><1.00><C12><C1234><>abc\0", 35) + "\x03");
+    EXPECT_EQ(Types(f), (std::vector<FTYPE>{FTYPE_STX, FTYPE_VCMDID_VALUE, FTYPE_VINT_VALUE,
+                                            FTYPE_VSTRING_VALUE, FTYPE_VSTRING_VALUE, FTYPE_VSTRING_VALUE,
+                                            FTYPE_EMPTY, FTYPE_STRING_VALUE, FTYPE_ETX}));
+    EXPECT_EQ(f.Field(2)->IntValue, 123);
+    EXPECT_FLOAT_EQ(f.Field(2)->FloatValue, 123.0f);
+    EXPECT_FLOAT_EQ(f.Field(3)->FloatValue, 1.0f);
+    EXPECT_EQ(f.Field(3)->IntValue, 0);
+    EXPECT_EQ(*f.Field(1)->Text, "<C12>");
+    EXPECT_EQ(*f.Field(7)->Text, "abc");
+    EXPECT_EQ(f.Field(7)->Size, 4u); // the NUL belongs to the field
+    EXPECT_FALSE(f.Field(6)->Text);
+    EXPECT_EQ(f.Field(6)->Checksum, 0u);
+}
+
+TEST(ProtocolFieldsCut, NulAfterAFieldIsAnEmptyText) {
+    ProtocolFields f = Cut(std::string("\x02<C2><1>\0\x03", 10));
+    ASSERT_EQ(f.Fields().size(), 5u);
+    EXPECT_EQ(f.Field(3)->Type, FTYPE_STRING_VALUE);
+    EXPECT_EQ(*f.Field(3)->Text, "");
+    EXPECT_EQ(f.Field(3)->Size, 1u);
+}
+
+TEST(ProtocolFieldsCut, BytesBeforeStxAndUnfinishedFields) {
+    // Control bytes before STX are fields; other bytes there are noise.
+    ProtocolFields f = Cut("xy\x03z\x02<C1><1.00");
+    EXPECT_EQ(Types(f), (std::vector<FTYPE>{FTYPE_ETX, FTYPE_STX, FTYPE_VSTRING_VALUE}));
+    // Shifted by the early ETX, the tag is no longer the second field.
+    EXPECT_EQ(*f.Field(2)->Text, "<C1>");
+    // Control bytes inside bare text belong to the text (and it never ended here).
+    EXPECT_EQ(Types(Cut("\x02<C2>ab\x03"
+                        "cd")),
+              (std::vector<FTYPE>{FTYPE_STX, FTYPE_VCMDID_VALUE}));
+}
+
+TEST(ProtocolFieldsCut, BinaryBlocksHoldAnyByte) {
+    std::string payload = std::string("a\x02>\0<b", 6) + "</DATABYTE" + "\x03";
+    std::string block = "<DATABYTES>" + payload + "</DATABYTES>";
+    ProtocolFields f = Cut("\x02<C50>" + block + "<7>\x03");
+    ASSERT_EQ(Types(f), (std::vector<FTYPE>{FTYPE_STX, FTYPE_VCMDID_VALUE, FTYPE_VDATABYTES, FTYPE_VINT_VALUE,
+                                            FTYPE_ETX}));
+    EXPECT_EQ(std::string(f.Field(2)->Data.begin(), f.Field(2)->Data.end()), payload);
+    EXPECT_EQ(f.Field(2)->Size, payload.size());
+    EXPECT_EQ(f.Field(2)->Checksum, Sum(block));
+    EXPECT_FALSE(f.Field(2)->Text);
+    // An empty block.
+    ProtocolFields empty = Cut("\x02<C138><DATABYTES></DATABYTES>\x03");
+    ASSERT_TRUE(empty.IsType(2, FTYPE_VDATABYTES));
+    EXPECT_EQ(empty.Field(2)->Size, 0u);
+}
+
+TEST(ProtocolFieldsCut, ChecksumsAndTheAnswerSum) {
+    std::string text("name\0", 5);
+    ProtocolFields f = Cut("\x02<C3><2><10><11>" + text + "\x03");
+    EXPECT_EQ(f.Field(0)->Checksum, 2u);
+    EXPECT_EQ(f.Field(1)->Checksum, Sum("<C3>"));
+    EXPECT_EQ(f.Field(3)->Checksum, Sum("<10>"));
+    EXPECT_EQ(f.Field(5)->Checksum, Sum(text));
+
+    uint64_t sum = (Sum("<C3>") + Sum("<2>") + Sum("<10>") + Sum("<11>")) & 0xFF;
+    ProtocolFields good = Cut("\x02<C3><2><10><11><" + std::to_string(sum) + ">\x03");
+    EXPECT_TRUE(good.ChecksumMatches(5));
+    ProtocolFields bad = Cut("\x02<C3><2><10><11><" + std::to_string((sum + 1) & 0xFF) + ">\x03");
+    EXPECT_FALSE(bad.ChecksumMatches(5));
+    EXPECT_FALSE(good.ChecksumMatches(9)); // past the end
+    EXPECT_FALSE(good.ChecksumMatches(6)); // not a number field
+}
+
+TEST(ProtocolFieldsCut, HexadecimalFields) {
+    ProtocolFields f = Cut("\x02<C80><$0x3F><$0x><$0>\x03");
+    ASSERT_TRUE(f.IsType(2, FTYPE_VINT_VALUE));
+    EXPECT_EQ(f.Field(2)->IntValue, 0x3F);
+    EXPECT_EQ(f.Field(3)->IntValue, 0);
+    EXPECT_TRUE(f.IsType(4, FTYPE_VINT_VALUE));
+    EXPECT_TRUE(Cut("\x02<C80><$1x>\x03").IsType(2, FTYPE_VSTRING_VALUE));
+}
+
+TEST(ProtocolFieldsCheck, ErrorAnswers) {
+    DalvoraError code = 0;
+    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR5>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 105);
+    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR150>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 150);
+    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 101);
+    EXPECT_TRUE(Cut("\x02<C3>\x15<ERRx>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 101);
+}
+
+TEST(ProtocolFieldsCheck, PositiveAndMalformedAnswers) {
+    DalvoraError code = 0;
+    EXPECT_FALSE(Cut("\x02<C3><1><5><9>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(Cut("\x02<C3>\x15<5>\x03").CheckAnswer(&code)); // a NAK without an ERR text
+    EXPECT_TRUE(Cut("<C3>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 13);
+    code = 0;
+    EXPECT_TRUE(Cut("\x02<X3>\x03").CheckAnswer(&code));
+    EXPECT_EQ(code, 13);
+    EXPECT_TRUE(Cut("").CheckAnswer(&code));
+    EXPECT_TRUE(Cut("\x02").CheckAnswer(&code));
+    EXPECT_FALSE(Cut("\x02<C3>").CheckAnswer(&code)); // short lists are never read past their end
+}
