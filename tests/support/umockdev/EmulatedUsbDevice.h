@@ -1,0 +1,105 @@
+// One USB device emulated at the usbfs ioctl level for libusb running under umockdev's preload: its
+// descriptors, serial string, interfaces with an optional kernel driver, and bulk endpoints whose
+// traffic the test scripts (queued input) and inspects (recorded output).
+#pragma once
+
+#include <umockdev.h>
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct UsbDeviceSetup {
+    uint16_t vid = 0;
+    uint16_t pid = 0;
+    uint8_t deviceClass = 7;                     // 0: the class is given per interface
+    std::vector<uint8_t> interfaceClasses = {7}; // one interface each; interface 0 carries the bulk pair
+    std::optional<std::string> serial;           // nullopt: no serial-number descriptor
+    bool inEndpointFirst = true;                 // order of the two endpoints of interface 0
+    bool configured = true; // false: unconfigured, no active configuration descriptor can be read
+    bool kernelDriverOnInterface0 = false; // a kernel driver holds interface 0 until detached
+    bool kernelDriverOnInterface1 = false;
+    int bus = 1;
+    int port = 1; // port on the root hub: the device's location
+};
+
+class EmulatedUsbDevice {
+public:
+    static constexpr uint8_t kInEndpoint = 0x81;
+    static constexpr uint8_t kOutEndpoint = 0x02;
+
+    EmulatedUsbDevice(UsbDeviceSetup setup, int devnum);
+    ~EmulatedUsbDevice();
+    EmulatedUsbDevice(const EmulatedUsbDevice&) = delete;
+    EmulatedUsbDevice& operator=(const EmulatedUsbDevice&) = delete;
+
+    const UsbDeviceSetup& Setup() const { return m_setup; }
+    int Devnum() const { return m_devnum; }
+    std::string DevNode() const; // "/dev/bus/usb/BBB/DDD"
+    std::string SysName() const; // "B-P"
+    std::vector<uint8_t> Descriptors() const;
+    UMockdevIoctlBase* Handler() const { return m_handler; }
+
+    // Each queued packet completes one IN transfer (cut to the transfer's length).
+    void QueueInput(std::vector<uint8_t> packet);
+    // Bytes of all OUT transfers, and the length of each OUT transfer, in order.
+    std::vector<uint8_t> Written() const;
+    std::vector<size_t> OutTransferSizes() const;
+    // Stall every further OUT transfer.
+    void FailWrites();
+    bool KernelDriverOn(unsigned interface) const;
+    bool Claimed(unsigned interface) const;
+    // From now on the device is gone: pending transfers end, every request fails with ENODEV.
+    void Disconnect();
+    // Number of times the device node was opened.
+    int OpenCount() const;
+
+private:
+    struct Urb {
+        UMockdevIoctlClient* client;
+        uintptr_t key; // the client's address of the URB
+        UMockdevIoctlData* urb;
+        UMockdevIoctlData* buffer; // nullptr for empty transfers
+    };
+
+    static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static void OnConnected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static void OnVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+
+    // Each returns the ioctl result, errno set in *err.
+    long Dispatch(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
+    long Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
+    long Discard(UMockdevIoctlData* arg, int* err);
+    long Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
+    long Control(UMockdevIoctlData* arg, int* err);
+    long GetDriver(UMockdevIoctlData* arg, int* err);
+    long DriverCommand(UMockdevIoctlData* arg, int* err);
+    long Claim(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
+    // Answers a standard control request into data (at most length bytes); -1 stalls it.
+    int ControlAnswer(const uint8_t* setup, uint8_t* data, int length) const;
+    void CompleteControl(Urb& urb);
+    void CompleteOut(Urb& urb);
+    void FeedPendingInput();
+    void Finish(Urb urb, int status, int actualLength);
+    void Release(Urb& urb);
+
+    UsbDeviceSetup m_setup;
+    int m_devnum;
+    UMockdevIoctlBase* m_handler;
+    mutable std::mutex m_mutex;
+    std::deque<std::vector<uint8_t>> m_input;
+    std::deque<Urb> m_pendingIn;
+    std::deque<Urb> m_done;
+    std::deque<Urb> m_reaped;
+    std::vector<uint8_t> m_written;
+    std::vector<size_t> m_outSizes;
+    std::map<unsigned, UMockdevIoctlClient*> m_claimedBy;
+    std::map<unsigned, bool> m_kernelDriver;
+    bool m_failWrites = false;
+    bool m_gone = false;
+    int m_opens = 0;
+};

@@ -1,0 +1,38 @@
+// A umockdev testbed holding emulated USB devices that libusb finds through the mocked sysfs, udev
+// and /dev/bus/usb. Only usable in a process started by umockdev-wrapper.
+#pragma once
+
+#include "tests/support/umockdev/EmulatedUsbDevice.h"
+
+#include <umockdev.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class UsbTestbed {
+public:
+    // True when the umockdev preload is active; without it libusb would see the real machine.
+    static bool InMockEnvironment();
+
+    UsbTestbed();
+    ~UsbTestbed();
+    UsbTestbed(const UsbTestbed&) = delete;
+    UsbTestbed& operator=(const UsbTestbed&) = delete;
+
+    // Sets the device up completely (node, request handler, sysfs) and then announces it.
+    EmulatedUsbDevice& Plug(const UsbDeviceSetup& setup);
+    // Announces the removal, then takes the device away; the reference is invalid afterwards.
+    void Unplug(EmulatedUsbDevice& device);
+
+private:
+    void AddRootHub(int bus);
+    std::string SysPath(const EmulatedUsbDevice& device) const;
+
+    UMockdevTestbed* m_testbed;
+    std::string m_root;
+    std::vector<std::unique_ptr<EmulatedUsbDevice>> m_devices;
+    std::vector<std::string> m_sysPaths;
+    std::vector<int> m_busesWithHub;
+    int m_nextDevnum = 2;
+};
