@@ -1,0 +1,120 @@
+// Header, id list and links: their archive keys and the evaluation of links after a value change.
+#include "model/SetupItemLinks.h"
+#include "model/SetupItemType.h"
+#include "model/TCFXDataReader.h"
+#include "model/TCFXDataWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr uint64_t kA = 10;
+constexpr uint64_t kB = 20;
+constexpr uint64_t kC = 30;
+
+SetupItemTypeList ListSource(uint64_t id) {
+    SetupItemTypeList item;
+    item.SetId(id);
+    return item;
+}
+
+// The view state each destination ends in when the actions are applied in order.
+LinkViewState FinalState(const std::vector<LinkAction>& actions, uint64_t id) {
+    LinkViewState state;
+    for (const LinkAction& action : actions) {
+        if (action.IdDst == id) {
+            state = LinkViewStateOf(action.ViewOp);
+        }
+    }
+    return state;
+}
+
+const LinkViewState kShown{true, true};
+const LinkViewState kHidden{false, true};
+const LinkViewState kDisabled{true, false};
+
+} // namespace
+
+TEST(LinkEvaluationTest, HideWhenEqualShowOtherwise) {
+    SetupItemLinkList links;
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
+    EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 1), kB), kHidden);
+    EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kShown);
+    EXPECT_TRUE(EvaluateLinks(links, ListSource(kB), 1).empty());
+}
+
+TEST(LinkEvaluationTest, SeveralLinksToOneDestination) {
+    SetupItemLinkList links;
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 2));
+    const std::vector<LinkAction> two = EvaluateLinks(links, ListSource(kA), 2);
+    EXPECT_EQ(two, (std::vector<LinkAction>{{kB, LINK_VIEW_HIDE}}))
+        << "the failing first link must not show B";
+    EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 3), kB), kShown);
+}
+
+TEST(LinkEvaluationTest, FoundOperationsFirstThenFailuresOfUnmatchedDestinations) {
+    SetupItemLinkList links;
+    links.AddLink(std::make_unique<SetupItemLink>(kC, kA, LINK_VIEW_HIDE, LINK_VIEW_DISABLE, 5));
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_DISABLE, LINK_VIEW_SHOW, 7));
+    links.AddLink(
+        std::make_unique<SetupItemLink>(999, kA, LINK_VIEW_HIDE, LINK_VIEW_HIDE, 7));          // no such item
+    links.AddLink(std::make_unique<SetupItemLink>(kC, kB, LINK_VIEW_SHOW, LINK_VIEW_HIDE, 7)); // other source
+    const std::vector<LinkAction> actions = EvaluateLinks(links, ListSource(kA), 7);
+    EXPECT_EQ(actions, (std::vector<LinkAction>{
+                           {kB, LINK_VIEW_DISABLE}, {999, LINK_VIEW_HIDE}, {kC, LINK_VIEW_DISABLE}}));
+    EXPECT_EQ(FinalState(actions, kB), kDisabled);
+}
+
+TEST(LinkEvaluationTest, LastFailedLinkToADestinationWins) {
+    SetupItemLinkList links;
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_SHOW, LINK_VIEW_HIDE, 1));
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_SHOW, LINK_VIEW_DISABLE, 2));
+    EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kDisabled);
+}
+
+TEST(LinkEvaluationTest, OnlyListItemsAreSources) {
+    SetupItemLinkList links;
+    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
+    SetupItemTypeNumeric numeric;
+    numeric.SetId(kA);
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 1).empty());
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 0).empty());
+    EXPECT_EQ(LinkViewStateOf(77), kShown);
+}
+
+TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksRoundTrip) {
+    SetupItemHeader header;
+    header.AddTextLine("Model X <1>");
+    header.AddTextLine("");
+    header.AddTextLine(std::string(900, 'h'));
+    SetupItemIDList ids;
+    for (const uint64_t id : {5ull, 3ull, 5ull, 4000000000ull}) {
+        ids.AddID(id);
+    }
+    const SetupItemLink link(4000000000ull, 3, LINK_VIEW_HIDE, LINK_VIEW_DISABLE, -2);
+
+    TCFXDataWriter writer;
+    ASSERT_TRUE(writer.openDocument());
+    header.Serialize_Save(writer, "1.09");
+    ids.Serialize_Save(writer, "1.09");
+    link.Serialize_Save(writer, "1.09", 3);
+    const std::string xml = writer.saveToString();
+    EXPECT_NE(xml.find("<SetupItemIDList_ListId T=\"113\" Size=\"4\">\n\t\t<TLISTUINT64>5</TLISTUINT64>"),
+              std::string::npos);
+    EXPECT_NE(xml.find("<SetupItemLink_ViewFoundOp_Id_3 T=\"1000\">1<"), std::string::npos);
+
+    TCFXDataReader reader;
+    ASSERT_TRUE(reader.openDocumentFromMemory(xml));
+    const auto loadedHeader = SetupItemHeader::Serialize_Load(reader, "1.09");
+    ASSERT_EQ(loadedHeader->GetTextLines().size(), 3u);
+    EXPECT_EQ(loadedHeader->GetTextLines()[0], "Model X <1>");
+    EXPECT_EQ(loadedHeader->GetTextLines()[2].size(), 511u);
+    EXPECT_EQ(SetupItemIDList::Serialize_Load(reader, "1.09")->GetIDs(), ids.GetIDs());
+    const auto loadedLink = SetupItemLink::Serialize_Load(reader, "1.09", 3);
+    EXPECT_EQ(loadedLink->GetIdDst(), 4000000000ull);
+    EXPECT_EQ(loadedLink->GetIdSrc(), 3u);
+    EXPECT_EQ(loadedLink->GetViewFoundOp(), LINK_VIEW_HIDE);
+    EXPECT_EQ(loadedLink->GetViewFailOp(), LINK_VIEW_DISABLE);
+    EXPECT_EQ(loadedLink->GetValueToCheck(), -2);
+}

@@ -1,0 +1,319 @@
+// The five setup item kinds: shown values, change tests, the IPv4 check and their archive keys.
+#include "model/SetupItemType.h"
+#include "model/CryptoFunctions.h"
+#include "model/TCFXDataManager.h"
+#include "model/TCFXDataReader.h"
+#include "model/TCFXDataWriter.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+std::unique_ptr<SetupItemType> RoundTrip(const SetupItemType& item, int index, std::string* xml = nullptr) {
+    TCFXDataWriter writer;
+    EXPECT_TRUE(writer.openDocument());
+    item.Serialize_Save(writer, "1.09", index);
+    EXPECT_FALSE(writer.hasFailed());
+    if (xml != nullptr) {
+        *xml = writer.saveToString();
+    }
+    TCFXDataReader reader;
+    EXPECT_TRUE(reader.openDocumentFromMemory(writer.saveToString()));
+    return SetupItemType::Serialize_Load(reader, "1.09", index, item.GetType());
+}
+
+template <typename Kind> const Kind& As(const std::unique_ptr<SetupItemType>& item) {
+    const auto* kind = dynamic_cast<const Kind*>(item.get());
+    EXPECT_NE(kind, nullptr);
+    static const Kind empty;
+    return kind != nullptr ? *kind : empty;
+}
+
+SetupItemTypeNumeric Numeric(float step, float value) {
+    SetupItemTypeNumeric item;
+    item.SetStepValue(step);
+    item.SetCurUIValue(value);
+    return item;
+}
+
+SetupItemTypeString IpItem(const char* value) {
+    SetupItemTypeString item;
+    item.SetDataMask(SetupItemTypeString::kMaskIPv4);
+    item.SetCurUIValue(value);
+    return item;
+}
+
+} // namespace
+
+TEST(SetupItemNumericTest, DecimalsFollowTheStep) {
+    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(1.0f), 0);
+    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.5f), 1);
+    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.25f), 2);
+    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.001f), 3);
+    EXPECT_EQ(Numeric(0.5f, 2.0f).UIValue(), "2.0");
+    EXPECT_EQ(Numeric(1.0f, 2.0f).UIValue(), "2");
+    EXPECT_EQ(Numeric(0.01f, 1.236f).UIValue(), "1.24");
+}
+
+TEST(SetupItemNumericTest, SameValueWithinATenthOfTheStep) {
+    EXPECT_TRUE(Numeric(1.0f, 2.0f).SameValue(Numeric(1.0f, 2.09f)));
+    EXPECT_FALSE(Numeric(1.0f, 2.0f).SameValue(Numeric(1.0f, 2.11f)));
+    EXPECT_FALSE(Numeric(1.0f, 2.0f).SameValue(SetupItemTypeList()));
+}
+
+TEST(SetupItemStringTest, IPv4Check) {
+    std::string message;
+    EXPECT_FALSE(IpItem("192.168.1.256").CheckFieldValueIsCorrect(message));
+    EXPECT_EQ(message, "The data must be in IP Format (XXX.XXX.XXX.XXX)");
+    for (const char* bad : {"010.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "a.b.c.d", ""}) {
+        EXPECT_FALSE(IpItem(bad).CheckFieldValueIsCorrect(message)) << bad;
+    }
+    for (const char* good : {"10.0.0.1", "255.255.255.255", "0.0.0.0", "199.249.100.9"}) {
+        EXPECT_TRUE(IpItem(good).CheckFieldValueIsCorrect(message)) << good;
+    }
+    SetupItemTypeString plain;
+    plain.SetCurUIValue("not an address");
+    EXPECT_TRUE(plain.CheckFieldValueIsCorrect(message));
+}
+
+TEST(SetupItemStringTest, SameValueAndLimits) {
+    SetupItemTypeString a;
+    SetupItemTypeString b;
+    a.SetCurUIValue("abc");
+    b.SetCurUIValue("abc");
+    EXPECT_TRUE(a.SameValue(b));
+    b.SetCurUIValue("abC");
+    EXPECT_FALSE(a.SameValue(b));
+    a.SetCurUIValue(std::string(600, 'x'));
+    EXPECT_EQ(a.GetCurUIValue().size(), 511u);
+    EXPECT_EQ(a.UIValue(), a.GetCurUIValue());
+}
+
+TEST(SetupItemCheckboxTest, ValueTextAndComparisonUseTheMeaningfulBytes) {
+    SetupItemTypeCheckbox a;
+    a.SetNumBits(12);
+    a.CurUIValue()[0] = 5;
+    a.CurUIValue()[1] = 1;
+    a.CurUIValue()[2] = 9; // beyond the 12 bits
+    EXPECT_EQ(a.UIValue(), "5,1,");
+    SetupItemTypeCheckbox b;
+    b.SetNumBits(12);
+    b.CurUIValue()[0] = 5;
+    b.CurUIValue()[1] = 1;
+    EXPECT_TRUE(a.SameValue(b));
+    b.CurUIValue()[1] = 3;
+    EXPECT_FALSE(a.SameValue(b));
+    a.SetNumBits(100000);
+    EXPECT_EQ(a.MeaningfulBytes(), 512u);
+    a.SetNumBits(-5);
+    EXPECT_EQ(a.UIValue(), "");
+}
+
+TEST(SetupItemCheckboxTest, ElementsDescribeOneBitInsideTheArrays) {
+    SetupItemTypeCheckbox item;
+    ASSERT_TRUE(item.AddElement(11, "bit eleven"));
+    EXPECT_EQ(item.GetElements()[0].ByteIndex, 1);
+    EXPECT_EQ(item.GetElements()[0].BitMask, 8);
+    EXPECT_FALSE(item.AddElement(-1, "x"));
+    EXPECT_FALSE(item.AddElement(4096, "x"));
+    for (int i = 1; i < 512; ++i) {
+        ASSERT_TRUE(item.AddElement(i, "e"));
+    }
+    EXPECT_FALSE(item.AddElement(0, "one too many"));
+}
+
+TEST(SetupItemTest, DateTimeAlwaysChangedAndShownInLocalTime) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    SetupItemTypeDateTime a;
+    SetupItemTypeDateTime b;
+    a.SetCurUIDateTime(1733500123);
+    b.SetCurUIDateTime(1733500123);
+    EXPECT_FALSE(a.SameValue(b));
+    EXPECT_EQ(a.UIValue(), "2024/12/06 15:48:43");
+}
+
+TEST(SetupItemTest, EqualsComparesIdAndKindOnly) {
+    SetupItemTypeList list;
+    SetupItemTypeNumeric numeric;
+    list.SetId(7);
+    numeric.SetId(7);
+    EXPECT_FALSE(list.Equals(numeric));
+    SetupItemTypeList other;
+    other.SetId(7);
+    other.SetDescription("different");
+    other.SetCurrentUIValue(3);
+    EXPECT_TRUE(list.Equals(other));
+    EXPECT_FALSE(list.SameValue(other));
+    other.SetId(8);
+    EXPECT_FALSE(list.Equals(other));
+    EXPECT_STREQ(SetupItemKindName(PROT_TYPE_CHECKBOXES), "PROT_TYPE_CHECKBOXES");
+}
+
+TEST(SetupItemArchiveTest, ListAndNumericRoundTrip) {
+    SetupItemTypeList list;
+    list.SetId(4000000000u);
+    list.SetDescription("Baud <&>");
+    list.SetAddDescription("bits/s");
+    list.SetFirstValue(-1);
+    list.SetDefaultValue(1);
+    list.SetCurrentValue(2);
+    list.SetCurrentUIValue(3);
+    list.AddItem("9600", -1);
+    list.AddItem("", 0);
+    const auto loadedList = RoundTrip(list, 5);
+    const auto& l = As<SetupItemTypeList>(loadedList);
+    EXPECT_EQ(l.GetId(), 4000000000u);
+    EXPECT_EQ(l.GetDescription(), "Baud <&>");
+    EXPECT_EQ(l.GetAddDescription(), "bits/s");
+    EXPECT_EQ(l.GetFirstValue(), -1);
+    EXPECT_EQ(l.GetDefaultValue(), 1);
+    EXPECT_EQ(l.GetCurrentValue(), 2);
+    EXPECT_EQ(l.GetCurrentUIValue(), 3);
+    EXPECT_EQ(l.GetItems(), list.GetItems());
+
+    SetupItemTypeNumeric numeric;
+    numeric.SetId(9);
+    numeric.SetMinValue(-10.5f);
+    numeric.SetMaxValue(300);
+    numeric.SetStepValue(0.25f);
+    numeric.SetDefValue(0.125f);
+    numeric.SetCurValue(12.75f);
+    numeric.SetCurUIValue(0.001f);
+    const auto loadedNumeric = RoundTrip(numeric, 0);
+    const auto& n = As<SetupItemTypeNumeric>(loadedNumeric);
+    EXPECT_EQ(n.GetMinValue(), -10.5f);
+    EXPECT_EQ(n.GetMaxValue(), 300.0f);
+    EXPECT_EQ(n.GetStepValue(), 0.25f);
+    EXPECT_EQ(n.GetDefValue(), 0.125f);
+    EXPECT_EQ(n.GetCurValue(), 12.75f);
+    EXPECT_FLOAT_EQ(n.GetCurUIValue(), 0.001f);
+}
+
+TEST(SetupItemArchiveTest, DateTimeKeepsExactSecondsAndTheListKindsKey) {
+    SetupItemTypeDateTime item;
+    item.SetId(3);
+    item.SetAddDescription("local time");
+    item.SetCurDateTime(1733500123);
+    item.SetCurUIDateTime(1733500001);
+    std::string xml;
+    const auto loaded = RoundTrip(item, 2, &xml);
+    EXPECT_NE(xml.find("<SetupItemTypeList_AddDescription_2 T=\"3\">"), std::string::npos);
+    EXPECT_EQ(xml.find("SetupItemTypeDateTime_AddDescription"), std::string::npos);
+    const auto& d = As<SetupItemTypeDateTime>(loaded);
+    EXPECT_EQ(d.GetAddDescription(), "local time");
+    EXPECT_EQ(d.GetCurDateTime(), 1733500123);
+    EXPECT_EQ(d.GetCurUIDateTime(), 1733500001);
+
+    // Archives holding the times as single-precision floats (rounded to 128 s) still load.
+    TCFXDataReader old;
+    ASSERT_TRUE(old.openDocumentFromMemory(
+        "<DataFile><SetupItemTypeDateTime_CurDateTime_0>1733500160"
+        "</SetupItemTypeDateTime_CurDateTime_0>"
+        "<SetupItemTypeList_AddDescription_0>41</SetupItemTypeList_AddDescription_0>"
+        "</DataFile>"));
+    const auto fromOld = SetupItemType::Serialize_Load(old, "1.09", 0, PROT_TYPE_DATETIME);
+    EXPECT_EQ(As<SetupItemTypeDateTime>(fromOld).GetCurDateTime(), 1733500160);
+    EXPECT_EQ(As<SetupItemTypeDateTime>(fromOld).GetAddDescription(), "A");
+}
+
+TEST(SetupItemArchiveTest, ConfidentialStringIsStoredOnlyEncrypted) {
+    SetupItemTypeString item;
+    item.SetId(11);
+    item.SetMinLen(1);
+    item.SetMaxLen(32);
+    item.SetDataMask(SetupItemTypeString::kMaskConfidential | 0x40);
+    item.SetDefValue("default");
+    item.SetCurValue("Printer-Pass1");
+    item.SetCurUIValue("Edited-Pass2");
+    std::string xml;
+    const auto loaded = RoundTrip(item, 1, &xml);
+    EXPECT_EQ(xml.find(TCFXDataManager::string_to_hex("Pass")), std::string::npos);
+    EXPECT_NE(xml.find(TCFXDataManager::string_to_hex("default")), std::string::npos);
+    const std::string expected = TCFXDataManager::string_to_hex(CryptoFunctions::EncryptStringAES(
+        "Printer-Pass1", CryptoFunctions::kPassword, CryptoFunctions::kSaltStringItem));
+    EXPECT_NE(xml.find(">" + expected + "<"), std::string::npos);
+    const auto& s = As<SetupItemTypeString>(loaded);
+    EXPECT_EQ(s.GetCurValue(), "Printer-Pass1");
+    EXPECT_EQ(s.GetCurUIValue(), "Edited-Pass2");
+    EXPECT_EQ(s.GetDefValue(), "default");
+    EXPECT_EQ(s.GetMinLen(), 1);
+    EXPECT_EQ(s.GetMaxLen(), 32);
+    EXPECT_EQ(s.GetDataMask(), SetupItemTypeString::kMaskConfidential | 0x40);
+
+    SetupItemTypeString plain;
+    plain.SetCurValue("visible");
+    RoundTrip(plain, 0, &xml);
+    EXPECT_NE(xml.find(TCFXDataManager::string_to_hex("visible")), std::string::npos);
+}
+
+TEST(SetupItemArchiveTest, ConfidentialValueThatIsNotEncryptedLoadsEmpty) {
+    TCFXDataReader reader;
+    ASSERT_TRUE(reader.openDocumentFromMemory(
+        "<DataFile><SetupItemTypeString_DataMask_0>1</SetupItemTypeString_DataMask_0>"
+        "<SetupItemTypeString_CurValue_0>" +
+        TCFXDataManager::string_to_hex("clear text!") + "</SetupItemTypeString_CurValue_0></DataFile>"));
+    const auto loaded = SetupItemType::Serialize_Load(reader, "1.09", 0, PROT_TYPE_STRING);
+    EXPECT_EQ(As<SetupItemTypeString>(loaded).GetCurValue(), "");
+}
+
+TEST(SetupItemArchiveTest, CheckboxesRoundTrip) {
+    SetupItemTypeCheckbox item;
+    item.SetId(21);
+    item.SetAddDescription("flags");
+    item.SetNumBits(12);
+    item.DefValue()[0] = 1;
+    item.CurValue()[1] = 0x0F;
+    item.CurUIValue()[0] = 255;
+    item.CurUIValue()[5] = 77; // beyond the meaningful bytes: not stored
+    ASSERT_TRUE(item.AddElement(0, "first"));
+    ASSERT_TRUE(item.AddElement(11, "last"));
+    std::string xml;
+    const auto loaded = RoundTrip(item, 4, &xml);
+    EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_AddDescription_4 T=\"11\">"), std::string::npos);
+    EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_CurUIValue_Size_4 T=\"30\">2<"), std::string::npos);
+    EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_Elements_Size_4 T=\"30\">2<"), std::string::npos);
+    const auto& c = As<SetupItemTypeCheckbox>(loaded);
+    EXPECT_EQ(c.GetAddDescription(), "flags");
+    EXPECT_EQ(c.GetNumBits(), 12);
+    EXPECT_EQ(c.GetDefValue()[0], 1);
+    EXPECT_EQ(c.GetCurValue()[1], 0x0F);
+    EXPECT_EQ(c.GetCurUIValue()[0], 255);
+    EXPECT_EQ(c.GetCurUIValue()[5], 0);
+    ASSERT_EQ(c.GetElements().size(), 2u);
+    EXPECT_EQ(c.GetElements()[1].Text, "last");
+    EXPECT_EQ(c.GetElements()[1].ByteIndex, 1);
+    EXPECT_EQ(c.GetElements()[1].BitMask, 8);
+}
+
+TEST(SetupItemArchiveTest, DamagedItemsStayInsideTheirLimits) {
+    const std::string hugeText = TCFXDataManager::string_to_hex(std::string(5000, 'd'));
+    TCFXDataReader reader;
+    ASSERT_TRUE(reader.openDocumentFromMemory(
+        "<DataFile>"
+        "<SetupItemTypeCheckboxes_Description_0>" +
+        hugeText +
+        "</SetupItemTypeCheckboxes_Description_0>"
+        "<SetupItemTypeCheckboxes_CurUIValue_Size_0>100000</SetupItemTypeCheckboxes_CurUIValue_Size_0>"
+        "<SetupItemTypeCheckboxes_CurUIValue_0_511>300</SetupItemTypeCheckboxes_CurUIValue_0_511>"
+        "<SetupItemTypeCheckboxes_NumBits_0>99999</SetupItemTypeCheckboxes_NumBits_0>"
+        "<SetupItemTypeCheckboxes_Elements_Size_0>2147483647</SetupItemTypeCheckboxes_Elements_Size_0>"
+        "<SetupItemTypeCheckboxes_Elements_Position_0_0>5000</SetupItemTypeCheckboxes_Elements_Position_0_0>"
+        "<SetupItemTypeCheckboxes_Elements_Position_0_1>-3</SetupItemTypeCheckboxes_Elements_Position_0_1>"
+        "<SetupItemTypeCheckboxes_Elements_Position_0_2>7</SetupItemTypeCheckboxes_Elements_Position_0_2>"
+        "<SetupItemTypeCheckboxes_Elements_ByteIndex_0_2>9999</"
+        "SetupItemTypeCheckboxes_Elements_ByteIndex_0_2>"
+        "</DataFile>"));
+    const auto loaded = SetupItemType::Serialize_Load(reader, "1.09", 0, PROT_TYPE_CHECKBOXES);
+    const auto& c = As<SetupItemTypeCheckbox>(loaded);
+    EXPECT_EQ(c.GetDescription().size(), 511u);
+    EXPECT_EQ(c.GetNumBits(), 4096);
+    EXPECT_EQ(c.GetCurUIValue()[511], 300 % 256);
+    ASSERT_EQ(c.GetElements().size(), 1u);
+    EXPECT_EQ(c.GetElements()[0].Position, 7);
+    EXPECT_EQ(c.GetElements()[0].ByteIndex, 0);
+    EXPECT_EQ(SetupItemType::Serialize_Load(reader, "1.09", 0, 6), nullptr);
+}
