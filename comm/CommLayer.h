@@ -42,6 +42,13 @@ public:
     // The ports of each kind: serial, Ethernet, USB printer class (also for scanners); none otherwise.
     static std::unique_ptr<ComPort> CreatePort(CommPortType kind);
 
+    // Device names to choose from, sorted in byte order; `error` is cleared first and receives the
+    // failure text.
+    static std::vector<std::string> EnumUsbPRNDevices(std::string& error);
+    static std::vector<std::string> EnumUsbScannerDevices(std::string& error);
+    static std::vector<std::string> EnumEthDevices(std::string& error);
+    static std::vector<std::string> EnumComPorts(std::string& error);
+
     void Open(CommPortType kind, const char* name, int baud, int flow, int timeoutMs, bool usbFlag = true);
     void ReOpen();
     bool ReOpenNoException();

@@ -16,6 +16,7 @@ target_include_directories(dalvora_umockdev_usb PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(dalvora_umockdev_usb PUBLIC PkgConfig::UMOCKDEV)
 
 add_executable(dalvora_usb_tests
+    ${CMAKE_CURRENT_LIST_DIR}/usb/UsbEnumerationTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usb/UsbListingTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usb/UsbOpenTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/usb/UsbTransferTest.cpp
