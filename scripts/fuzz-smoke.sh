@@ -19,6 +19,10 @@ for target in "${targets[@]}"; do
     if [ -d "$source_dir/fuzz/corpus/$name" ]; then
         cp -r "$source_dir/fuzz/corpus/$name/." "$corpus/"
     fi
+    # Seeds of binary formats are written by the fixture writer at build time.
+    if [ -d "$build_dir/fuzz/corpus/$name" ]; then
+        cp -r "$build_dir/fuzz/corpus/$name/." "$corpus/"
+    fi
     echo "fuzz smoke: $name (${seconds}s)"
     "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
         -artifact_prefix="$work/" "$corpus" > "$work/$name.log" 2>&1 || {

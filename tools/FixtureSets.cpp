@@ -1,0 +1,101 @@
+#include "tools/FixtureSets.h"
+
+#include "tools/Fixtures.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace fixtures {
+namespace {
+
+ModuleDescription FontModule(uint8_t key, int scheme) {
+    ModuleDescription desc = StandardModule('F');
+    desc.payload.clear();
+    AppendFontRecord(desc.payload, "ROMAN8", std::nullopt);
+    AppendFontRecord(desc.payload, "KANJI24", uint8_t{7});
+    desc.scrambleByte = key;
+    desc.scheme = scheme;
+    SetField(desc, "ENMODE:", std::to_string(scheme));
+    return desc;
+}
+
+} // namespace
+
+std::vector<NamedFile> ModuleSeeds() {
+    std::vector<NamedFile> seeds;
+    seeds.push_back({"disk_plain.mod", WriteModuleFile(StandardModule('D')), true});
+    seeds.push_back({"font_psw_odd.mod", WriteModuleFile(FontModule(0x35, 0)), true});
+    seeds.push_back({"font_psw_even.mod", WriteModuleFile(FontModule(0x42, 0)), true});
+    seeds.push_back({"font_mode1.mod", WriteModuleFile(FontModule(0x91, 1)), true});
+    ModuleDescription noMode = StandardModule('L');
+    noMode.scrambleByte = 0x11;
+    seeds.push_back({"logos_no_enmode.mod", WriteModuleFile(noMode), true});
+    ModuleDescription bad = StandardModule('E');
+    bad.sums = Sums::WrongSecond;
+    seeds.push_back({"bluetooth_bad_sum.mod", WriteModuleFile(bad), false});
+    return seeds;
+}
+
+std::vector<NamedFile> PackageSeeds() {
+    std::vector<NamedFile> seeds;
+    seeds.push_back({"format1_plain.psw", WritePackage(StandardPackage(false, PatternBytes(512, 1))), true});
+
+    PackageDescription odd = StandardPackage(false, PatternBytes(600, 2));
+    std::get<PrinterSlot>(odd.slots[0]).scrambleByte = 0x5B;
+    odd.binNewVariant = false;
+    odd.numBanks = 2;
+    odd.bankSize = 300;
+    std::get<SoftwareSlot>(odd.slots[1]).newVariant = false;
+    seeds.push_back({"format1_old_odd.psw", WritePackage(odd), true});
+
+    PackageDescription full = StandardPackage(true, PatternBytes(256, 3));
+    std::get<PrinterSlot>(full.slots[0]).scrambleByte = 0x64;
+    full.slots.push_back(LogoSlot{});
+    FontSlot font;
+    font.dataOffset = 64;
+    full.slots.push_back(font);
+    ModuleSlot software;
+    software.kind = 's';
+    software.image = PatternBytes(128, 4);
+    software.numBank = 2;
+    software.bankDim = 64;
+    full.slots.push_back(software);
+    ModuleSlot disk;
+    disk.kind = 'd';
+    disk.image = WriteModuleFile(StandardModule('D'));
+    full.slots.push_back(disk);
+    ModuleSlot fonts;
+    fonts.kind = 'f';
+    fonts.image = WriteModuleFile(FontModule(0x21, 0));
+    full.slots.push_back(fonts);
+    seeds.push_back({"format2_full.psw", WritePackage(full), true});
+
+    PackageDescription wrongDisk = StandardPackage(true, PatternBytes(64, 5));
+    ModuleSlot notDisk;
+    notDisk.kind = 'd';
+    notDisk.image = WriteModuleFile(StandardModule('H'));
+    wrongDisk.slots.push_back(notDisk);
+    seeds.push_back({"format2_disk_fix.psw", WritePackage(wrongDisk), true});
+
+    PackageDescription badSum = StandardPackage(true, PatternBytes(64, 6));
+    badSum.sums = Sums::WrongFirst;
+    seeds.push_back({"format2_bad_sum.psw", WritePackage(badSum), false});
+    return seeds;
+}
+
+bool WriteFiles(const std::string& directory, const std::vector<NamedFile>& files) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error)
+        return false;
+    for (const NamedFile& file : files) {
+        std::ofstream out(directory + "/" + file.name, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.bytes.data()),
+                  static_cast<std::streamsize>(file.bytes.size()));
+        if (!out)
+            return false;
+    }
+    return true;
+}
+
+} // namespace fixtures

@@ -1,0 +1,20 @@
+// Writes the fixture sets to disk: dalvora_fixture_writer OUTPUT_DIR creates
+// OUTPUT_DIR/fuzz_module_load/*.mod and OUTPUT_DIR/fuzz_psw_load/*.psw (the fuzz seed corpora).
+#include "tools/FixtureSets.h"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        return 2;
+    }
+    const std::string root = argv[1];
+    if (!fixtures::WriteFiles(root + "/fuzz_module_load", fixtures::ModuleSeeds()) ||
+        !fixtures::WriteFiles(root + "/fuzz_psw_load", fixtures::PackageSeeds())) {
+        fprintf(stderr, "cannot write the fixtures into %s\n", root.c_str());
+        return 1;
+    }
+    return 0;
+}
