@@ -1,0 +1,132 @@
+// Fault switch parsing and decisions; see Faults.h.
+#include "sim/Faults.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace sim {
+namespace {
+
+[[noreturn]] void Bad(const std::string& text, const std::string& expected) {
+    throw FaultSyntaxError("fault \"" + text + "\": expected " + expected);
+}
+
+bool ParseUnsigned(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || v > 0xFFFFFFFFull)
+        return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool IsRequestName(const std::string& kind) {
+    if (kind == "*" || kind == "GSI" || kind == "GSIFF" || kind == "FWREL")
+        return true;
+    uint32_t code = 0;
+    return kind.size() > 1 && kind[0] == 'C' && ParseUnsigned(kind.substr(1), code) && code < 256;
+}
+
+FaultTarget ParseTarget(const std::string& part, const std::string& whole, const std::string& form) {
+    FaultTarget target;
+    const size_t hash = part.find('#');
+    target.kind = part.substr(0, hash);
+    if (hash != std::string::npos && (!ParseUnsigned(part.substr(hash + 1), target.nth) || target.nth == 0))
+        Bad(whole, form + " with #N counted from 1");
+    if (!IsRequestName(target.kind))
+        Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code> or *");
+    return target;
+}
+
+// "KIND[#N]:NUMBER"
+std::pair<FaultTarget, uint32_t> ParseTargetNumber(const std::string& value, const std::string& whole,
+                                                   const std::string& form) {
+    const size_t colon = value.rfind(':');
+    uint32_t number = 0;
+    if (colon == std::string::npos || !ParseUnsigned(value.substr(colon + 1), number))
+        Bad(whole, form);
+    return {ParseTarget(value.substr(0, colon), whole, form), number};
+}
+
+} // namespace
+
+bool FaultTarget::Matches(const std::string& name, uint32_t occurrence) const {
+    return (kind == "*" || kind == name) && (nth == 0 || nth == occurrence);
+}
+
+void AddFault(FaultSet& set, const std::string& text) {
+    const size_t eq = text.find('=');
+    const std::string key = text.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : text.substr(eq + 1);
+    if (key == "silence" && eq == std::string::npos) {
+        set.silence = true;
+    } else if (key == "delay") {
+        if (!ParseUnsigned(value, set.delayMs))
+            Bad(text, "delay=MS");
+    } else if (key == "drip") {
+        const size_t colon = value.find(':');
+        if (colon == std::string::npos || !ParseUnsigned(value.substr(0, colon), set.dripBytes) ||
+            !ParseUnsigned(value.substr(colon + 1), set.dripIntervalMs) || set.dripBytes == 0)
+            Bad(text, "drip=BYTES:MS with BYTES at least 1");
+    } else if (key == "no-answer" && !value.empty()) {
+        set.noAnswer.push_back(ParseTarget(value, text, "no-answer=KIND[#N]"));
+    } else if (key == "wrong-checksum" && !value.empty()) {
+        set.wrongChecksum.push_back(ParseTarget(value, text, "wrong-checksum=KIND[#N]"));
+    } else if (key == "error") {
+        auto [target, number] = ParseTargetNumber(value, text, "error=KIND[#N]:NN");
+        if (number > 99)
+            Bad(text, "error=KIND[#N]:NN with NN at most 99");
+        set.errorAnswer.emplace_back(target, static_cast<int>(number));
+    } else if (key == "garbage") {
+        set.garbage.push_back(ParseTargetNumber(value, text, "garbage=KIND[#N]:COUNT"));
+    } else if (key == "drop") {
+        set.dropAfter.push_back(ParseTargetNumber(value, text, "drop=KIND[#N]:BYTES"));
+    } else {
+        Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=");
+    }
+}
+
+uint32_t FaultInjector::Count(const std::string& requestName) const {
+    auto it = m_counts.find(requestName);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+FaultDecision FaultInjector::Decide(const std::string& requestName) {
+    const uint32_t occurrence = ++m_counts[requestName];
+    FaultDecision d;
+    const std::string at = requestName + "#" + std::to_string(occurrence);
+    if (m_set.silence) {
+        d.withhold = true;
+        d.applied.push_back("silence");
+    }
+    for (const auto& t : m_set.noAnswer)
+        if (t.Matches(requestName, occurrence)) {
+            d.withhold = true;
+            d.applied.push_back("no-answer " + at);
+        }
+    for (const auto& [t, number] : m_set.errorAnswer)
+        if (t.Matches(requestName, occurrence)) {
+            d.errorNumber = number;
+            d.applied.push_back("error " + at + " ERR" + std::to_string(number));
+        }
+    for (const auto& t : m_set.wrongChecksum)
+        if (t.Matches(requestName, occurrence)) {
+            d.wrongChecksum = true;
+            d.applied.push_back("wrong-checksum " + at);
+        }
+    for (const auto& [t, count] : m_set.garbage)
+        if (t.Matches(requestName, occurrence)) {
+            d.garbageBytes = count;
+            d.applied.push_back("garbage " + at);
+        }
+    for (const auto& [t, bytes] : m_set.dropAfter)
+        if (t.Matches(requestName, occurrence)) {
+            d.dropAfter = bytes;
+            d.applied.push_back("drop " + at + " after " + std::to_string(bytes) + " bytes");
+        }
+    return d;
+}
+
+} // namespace sim

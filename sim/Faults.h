@@ -1,0 +1,74 @@
+// Fault switches: what the simulated printer does wrong, set from the profile's "faults" list or from
+// --fault options with the same syntax, and the per-request decisions taken from them.
+//
+//   delay=MS             every answer waits MS milliseconds (scaled)
+//   drip=BYTES:MS        answers go out BYTES at a time with MS between pieces
+//   silence              no answer at all, handshake included
+//   no-answer=KIND[#N]   no answer to requests of KIND (only the Nth when #N is given)
+//   error=KIND[#N]:NN    the refusal <ERRnn> instead of the answer
+//   wrong-checksum=KIND[#N]  the answer's checksum field is off by one
+//   garbage=KIND[#N]:COUNT   COUNT junk bytes before the STX
+//   drop=KIND[#N]:BYTES  only the first BYTES bytes of the answer, then the connection drops
+// KIND is a request name: GSI, GSIFF, FWREL or C<code> (C4, C138, ...), or * for every request.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct FaultTarget {
+    std::string kind; // "*" matches every request
+    uint32_t nth = 0; // 0: every occurrence
+    [[nodiscard]] bool Matches(const std::string& name, uint32_t occurrence) const;
+};
+
+struct FaultSet {
+    uint32_t delayMs = 0;
+    uint32_t dripBytes = 0;
+    uint32_t dripIntervalMs = 0;
+    bool silence = false;
+    std::vector<FaultTarget> noAnswer;
+    std::vector<std::pair<FaultTarget, int>> errorAnswer;
+    std::vector<FaultTarget> wrongChecksum;
+    std::vector<std::pair<FaultTarget, uint32_t>> garbage;
+    std::vector<std::pair<FaultTarget, uint32_t>> dropAfter;
+};
+
+class FaultSyntaxError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// Adds one switch; throws FaultSyntaxError naming the switch and the expected form.
+void AddFault(FaultSet& set, const std::string& text);
+
+// What to do with one answer.
+struct FaultDecision {
+    bool withhold = false;
+    std::optional<int> errorNumber;
+    bool wrongChecksum = false;
+    uint32_t garbageBytes = 0;
+    std::optional<uint32_t> dropAfter;
+    std::vector<std::string> applied; // the switches that fired, for the transcript
+};
+
+class FaultInjector {
+public:
+    explicit FaultInjector(FaultSet set = {}) : m_set(std::move(set)) {}
+
+    // Counts the request of that name and decides its faults.
+    [[nodiscard]] FaultDecision Decide(const std::string& requestName);
+    [[nodiscard]] const FaultSet& Set() const { return m_set; }
+    [[nodiscard]] uint32_t Count(const std::string& requestName) const;
+
+private:
+    FaultSet m_set;
+    std::map<std::string, uint32_t> m_counts;
+};
+
+} // namespace sim

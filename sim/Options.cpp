@@ -1,0 +1,79 @@
+// Command-line parsing; see Options.h.
+#include "sim/Options.h"
+
+#ifndef DALVORA_SIM_PROFILE_DIR
+#define DALVORA_SIM_PROFILE_DIR "sim/profiles"
+#endif
+#ifndef DALVORA_SIM_GENERATED_PROFILE_DIR
+#define DALVORA_SIM_GENERATED_PROFILE_DIR DALVORA_SIM_PROFILE_DIR
+#endif
+
+namespace sim {
+
+const char* UsageText() {
+    return "Usage: dalvora-printer-sim [options]\n"
+           "Plays a Dalvora thermal ticket printer on TCP, a pty serial line and UDP discovery.\n"
+           "\n"
+           "  --profile NAME|FILE   printer description: default, large, minimal or a JSON file\n"
+           "  --tcp ADDR:PORT       raw printer port, e.g. 127.0.0.1:9100; port 0 picks a free one\n"
+           "  --pty PATH            serial line: PATH becomes a symlink to the pty slave; the printer\n"
+           "                        answers only at the profile's baud rate\n"
+           "  --udp ADDR[:PORT]     discovery responder bound to ADDR only (port 15000 by default)\n"
+           "  --transcript FILE     one JSON line per exchange: received, answered, value changes\n"
+           "  --fault SWITCH          inject a fault (repeatable):\n"
+           "                          delay=MS  drip=BYTES:MS  silence\n"
+           "                          no-answer=KIND[#N]  error=KIND[#N]:NN  wrong-checksum=KIND[#N]\n"
+           "                          garbage=KIND[#N]:COUNT  drop=KIND[#N]:BYTES\n"
+           "                        KIND: GSI, GSIFF, FWREL, C<code> (C4, C138, ...) or *\n"
+           "  --check-profile       validate the profile, print \"profile ok\" and exit\n"
+           "  --log                 write the diagnostic log on standard output\n"
+           "  --help                this text\n"
+           "\n"
+           "The first lines on standard output name what listens, e.g. \"listening tcp 127.0.0.1:40123\".\n"
+           "Waits are scaled by DALVORA_TESTONLY_TIME_SCALE. SIGINT or SIGTERM ends the simulator.\n";
+}
+
+Options ParseOptions(const std::vector<std::string>& args) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= args.size())
+                throw OptionError(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h")
+            o.help = true;
+        else if (a == "--check-profile")
+            o.checkProfile = true;
+        else if (a == "--log")
+            o.log = true;
+        else if (a == "--profile")
+            o.profile = value();
+        else if (a == "--tcp")
+            o.tcp = value();
+        else if (a == "--pty")
+            o.pty = value();
+        else if (a == "--udp")
+            o.udp = value();
+        else if (a == "--transcript")
+            o.transcript = value();
+        else if (a == "--fault")
+            o.faults.push_back(value());
+        else
+            throw OptionError("unknown option " + a);
+    }
+    if (!o.help && !o.checkProfile && !o.tcp && !o.pty && !o.udp)
+        throw OptionError("nothing to serve: give --tcp, --pty or --udp");
+    return o;
+}
+
+std::string ResolveProfilePath(const std::string& profile) {
+    if (profile == "default" || profile == "minimal")
+        return std::string(DALVORA_SIM_PROFILE_DIR) + "/" + profile + ".json";
+    if (profile == "large")
+        return std::string(DALVORA_SIM_GENERATED_PROFILE_DIR) + "/large.json";
+    return profile;
+}
+
+} // namespace sim

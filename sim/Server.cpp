@@ -1,0 +1,167 @@
+// The event loop; see Server.h.
+#include "sim/Server.h"
+
+#include "app/Clock.h"
+#include "app/Log.h"
+
+#include <algorithm>
+#include <poll.h>
+#include <vector>
+
+namespace sim {
+
+Server::Server(PrinterState& state, FaultInjector& faults, Transcript& transcript)
+    : m_state(state), m_session(state, faults), m_transcript(transcript) {}
+
+bool Server::Unreachable() const {
+    return m_restarting;
+}
+
+bool Server::Deliver(Link& link, const Outcome& outcome) {
+    const Delivery& d = outcome.delivery;
+    Clock::SleepMs(d.delayMs);
+    const size_t total =
+        d.dropAfter ? std::min<size_t>(*d.dropAfter, outcome.answer.size()) : outcome.answer.size();
+    const size_t piece = d.dripBytes == 0 ? total : d.dripBytes;
+    for (size_t sent = 0; sent < total;) {
+        const size_t n = std::min(piece, total - sent);
+        if (!link.WriteAll(outcome.answer.data() + sent, n))
+            return false;
+        sent += n;
+        if (sent < total)
+            Clock::SleepMs(d.dripIntervalMs);
+    }
+    return !d.dropAfter || !link.CanDrop();
+}
+
+bool Server::Serve(Link& link, Recogniser& recogniser, const uint8_t* data, size_t length) {
+    std::string why;
+    if (m_restarting || !link.Understands(why)) {
+        // A restarting printer, or one on another baud rate, makes nothing of the bytes.
+        recogniser.Clear();
+        Request ignored;
+        ignored.raw.assign(data, data + length);
+        Outcome outcome;
+        outcome.name = "IGNORED";
+        outcome.notes.push_back(m_restarting ? "printer restarting" : why);
+        m_transcript.Exchange(link.Via(), ignored, outcome);
+        return true;
+    }
+    std::vector<Request> requests;
+    recogniser.Feed(data, length, requests);
+    for (const Request& request : requests) {
+        const Outcome outcome = m_session.Handle(request);
+        bool keep = true;
+        if (outcome.answered)
+            keep = Deliver(link, outcome);
+        m_transcript.Exchange(link.Via(), request, outcome);
+        if (outcome.restart) {
+            BeginRestart();
+            return false;
+        }
+        if (!keep)
+            return false;
+    }
+    return true;
+}
+
+void Server::BeginRestart() {
+    Log::WriteLog("Server::BeginRestart", "Printer restarts");
+    m_restarting = true;
+    m_unreachableUntilMs = Clock::MonotonicMs() + Clock::ScaledMs(m_state.GetProfile().resetMs);
+    m_transcript.Event("printer", "restart",
+                       std::to_string(m_state.GetProfile().resetMs) + " ms unreachable");
+    if (m_listener)
+        m_listener->Stop();
+    m_dropRequested = true;
+    m_ptyRecogniser.Clear();
+}
+
+void Server::EndRestartIfDue() {
+    if (!m_restarting || Clock::MonotonicMs() < m_unreachableUntilMs)
+        return;
+    if (m_listener && !m_listener->IsListening() && !m_listener->Restart()) {
+        m_unreachableUntilMs = Clock::MonotonicMs() + 100; // the port is busy: try again shortly
+        return;
+    }
+    m_restarting = false;
+    m_transcript.Event("printer", "ready");
+}
+
+void Server::ServeTcpInput() {
+    uint8_t buffer[65536];
+    const long n = m_tcpLink->ReadSome(buffer, sizeof buffer);
+    if (n < 0)
+        return;
+    bool keep = n > 0 && Serve(*m_tcpLink, m_tcpRecogniser, buffer, static_cast<size_t>(n));
+    if (m_dropRequested)
+        keep = false;
+    if (!keep) {
+        m_transcript.Event("tcp", n == 0 ? "disconnect" : "drop");
+        m_tcpLink.reset();
+        m_dropRequested = false;
+    }
+}
+
+void Server::ServePtyInput() {
+    uint8_t buffer[65536];
+    const long n = m_pty->ReadSome(buffer, sizeof buffer);
+    if (n > 0)
+        (void)Serve(*m_pty, m_ptyRecogniser, buffer, static_cast<size_t>(n));
+    if (m_dropRequested && m_tcpLink) {
+        m_transcript.Event("tcp", "drop");
+        m_tcpLink.reset();
+    }
+    m_dropRequested = false;
+}
+
+void Server::Run(const std::atomic<bool>& stop) {
+    Log::WriteLog("Server::Run", "Begin");
+    while (!stop.load()) {
+        EndRestartIfDue();
+        std::vector<pollfd> fds;
+        enum Slot { kListener, kTcp, kPty, kUdp };
+        std::vector<Slot> slots;
+        const auto add = [&](int fd, Slot slot) {
+            fds.push_back({fd, POLLIN, 0});
+            slots.push_back(slot);
+        };
+        // One host at a time: others wait in the backlog until this one leaves.
+        if (m_listener && m_listener->IsListening() && !m_tcpLink)
+            add(m_listener->Fd(), kListener);
+        if (m_tcpLink)
+            add(m_tcpLink->Fd(), kTcp);
+        if (m_pty)
+            add(m_pty->Fd(), kPty);
+        if (m_udp)
+            add(m_udp->Fd(), kUdp);
+        if (::poll(fds.data(), fds.size(), 100) <= 0)
+            continue;
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+                continue;
+            switch (slots[i]) {
+            case kListener:
+                if ((m_tcpLink = m_listener->Accept())) {
+                    m_tcpRecogniser.Clear();
+                    m_transcript.Event("tcp", "connect");
+                }
+                break;
+            case kTcp:
+                if (m_tcpLink)
+                    ServeTcpInput();
+                break;
+            case kPty:
+                ServePtyInput();
+                break;
+            case kUdp:
+                if (const std::string from = m_udp->HandleOne(!m_restarting); !from.empty())
+                    m_transcript.Event("udp", "discovery", "answered " + from);
+                break;
+            }
+        }
+    }
+    Log::WriteLog("Server::Run", "End");
+}
+
+} // namespace sim

@@ -1,0 +1,236 @@
+// Test helpers; see SimHarness.h.
+#include "tests/sim/SimHarness.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <netinet/in.h>
+#include <nlohmann/json.hpp>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace simtest {
+
+Bytes B(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+std::string S(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+Bytes Command(unsigned code, const std::vector<std::string>& fields) {
+    Bytes out{0x1F, 0xFF, static_cast<uint8_t>(code)};
+    for (const auto& f : fields) {
+        out.push_back('<');
+        out.insert(out.end(), f.begin(), f.end());
+        out.push_back('>');
+    }
+    return out;
+}
+
+Bytes SetValueCommand(const std::string& id, const std::string& value) {
+    Bytes out = Command(0x05, {id, value});
+    unsigned sum = 0;
+    for (uint8_t b : out)
+        sum += b;
+    const std::string checksum = "<" + std::to_string(sum % 256) + ">";
+    out.insert(out.end(), checksum.begin(), checksum.end());
+    return out;
+}
+
+SimProcess::SimProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe");
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        for (const auto& e : env)
+            ::putenv(const_cast<char*>(e.c_str()));
+        std::vector<char*> argv;
+        std::string program = DALVORA_SIM_BINARY;
+        argv.push_back(program.data());
+        std::vector<std::string> copy = args;
+        for (auto& a : copy)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    m_out = pipeFds[0];
+}
+
+SimProcess::~SimProcess() {
+    (void)Stop();
+}
+
+std::string SimProcess::ReadLine() {
+    for (;;) {
+        const size_t nl = m_buffered.find('\n');
+        if (nl != std::string::npos) {
+            std::string line = m_buffered.substr(0, nl);
+            m_buffered.erase(0, nl + 1);
+            return line;
+        }
+        pollfd p{m_out, POLLIN, 0};
+        if (m_out < 0 || ::poll(&p, 1, 5000) <= 0)
+            return {};
+        char buf[512];
+        const ssize_t n = ::read(m_out, buf, sizeof buf);
+        if (n <= 0)
+            return {};
+        m_buffered.append(buf, static_cast<size_t>(n));
+    }
+}
+
+int SimProcess::Stop() {
+    if (m_pid <= 0)
+        return -1;
+    ::kill(m_pid, SIGTERM);
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+uint16_t PortFromLine(const std::string& line, const std::string& transport) {
+    const std::string prefix = "listening " + transport + " 127.0.0.1:";
+    if (line.rfind(prefix, 0) != 0)
+        return 0;
+    return static_cast<uint16_t>(std::stoul(line.substr(prefix.size())));
+}
+
+RawClient::~RawClient() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void RawClient::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+bool RawClient::Connect(uint16_t port) {
+    Close();
+    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    return true;
+}
+
+void RawClient::Send(const Bytes& bytes) {
+    if (::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
+        throw std::runtime_error("send failed");
+}
+
+bool FrameComplete(const Bytes& bytes) {
+    const std::string text = S(bytes);
+    const size_t begin = text.find("<DATABYTES>");
+    if (begin == std::string::npos)
+        return text.find('\x03') != std::string::npos;
+    const size_t end = text.find("</DATABYTES>", begin);
+    return end != std::string::npos && text.find('\x03', end) != std::string::npos;
+}
+
+Bytes RawClient::ReadAnswer(int quietMs) {
+    Bytes out;
+    while (!FrameComplete(out)) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, quietMs) <= 0)
+            break;
+        uint8_t buf[4096];
+        const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            break;
+        out.insert(out.end(), buf, buf + n);
+    }
+    return out;
+}
+
+Bytes RawClient::ReadCount(size_t count, int quietMs) {
+    Bytes out;
+    while (out.size() < count) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, quietMs) <= 0)
+            break;
+        uint8_t buf[4096];
+        const ssize_t n = ::recv(m_fd, buf, std::min(sizeof buf, count - out.size()), 0);
+        if (n <= 0)
+            break;
+        out.insert(out.end(), buf, buf + n);
+    }
+    return out;
+}
+
+bool RawClient::WaitClosed(int ms) {
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, ms) <= 0)
+        return false;
+    uint8_t b;
+    return ::recv(m_fd, &b, 1, MSG_PEEK) == 0;
+}
+
+Printer::Printer(const std::string& profileJson, const std::vector<std::string>& faultSwitches)
+    : state(sim::LoadProfileText(profileJson, "test")), faults([&] {
+          sim::FaultSet set;
+          for (const auto& f : faultSwitches)
+              sim::AddFault(set, f);
+          return set;
+      }()),
+      session(state, faults) {}
+
+sim::Outcome Printer::Send(const Bytes& bytes) {
+    std::vector<sim::Request> requests;
+    recogniser.Feed(bytes.data(), bytes.size(), requests);
+    if (requests.size() != 1)
+        throw std::runtime_error("expected one request, got " + std::to_string(requests.size()));
+    return session.Handle(requests[0]);
+}
+
+std::string SmallProfile(const std::string& extra) {
+    nlohmann::json p = nlohmann::json::parse(R"({
+      "name": "Test-1", "gsi": "0x141", "firmware": "FW 1.0", "baud": 19200, "capabilities": 17,
+      "reset_ms": 2000,
+      "header": ["LINE ONE"],
+      "tools": {"group1": 127},
+      "status": {"general_mask": 1, "extended_bytes": 1,
+                 "general_schedule": [{"bytes": [0,0,0,0], "answers": 2}, {"bytes": [1,0,0,0], "answers": 1}],
+                 "extended_schedule": [{"bytes": [9]}]},
+      "items": [
+        {"id": 7, "kind": "list", "text": "Speed", "first": 0, "elements": ["Low", "High"],
+         "default": 0, "current": 0},
+        {"id": 1203, "kind": "numeric", "text": "Width", "min": 10, "max": 80, "step": 0.5,
+         "default": 40, "current": 72.5, "links": [{"op": "H,D", "source": 7, "value": 1}]},
+        {"id": 8, "kind": "string", "text": "Address", "min_len": 7, "max_len": 15, "mask": 512,
+         "default": "10.0.0.1", "current": "10.0.0.1"},
+        {"id": 9, "kind": "datetime", "text": "Clock", "current": "2025/03/04 09:05:07"},
+        {"id": 10, "kind": "checkboxes", "text": "Flags", "bits": 9, "default": [0, 0], "current": [255, 1],
+         "elements": [{"text": "a", "bit": 0}, {"text": "b", "bit": 1}, {"text": "c", "bit": 2},
+                      {"text": "d", "bit": 3}, {"text": "e", "bit": 4}, {"text": "f", "bit": 5},
+                      {"text": "g", "bit": 6}, {"text": "h", "bit": 7}, {"text": "i", "bit": 8}]}
+      ]})");
+    if (!extra.empty())
+        p.update(nlohmann::json::parse(extra));
+    return p.dump();
+}
+
+} // namespace simtest
