@@ -165,7 +165,11 @@ int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts) {
                                          opts.overlongOption.c_str(), CmdLineOptions::kMaxTextValue);
         return kExitParameter;
     }
-    // The printer operations arrive with the transport and session layers.
+    if (operation == CmdOperation::UsbDevList)
+        return RunUsbDeviceList();
+    if (operation == CmdOperation::EthDevList)
+        return RunEthDeviceList();
+    // The printer sessions arrive with the session layer.
     CmdConsole::WriteToConsoleString("--%s is not available in this build\n", OperationName(operation));
     return kExitCommunication;
 }

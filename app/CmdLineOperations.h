@@ -50,6 +50,16 @@ std::string CreateLogDirectory(const std::string& home);
 // Turns on the log the options ask for (-lv console, -lf file in the log directory).
 void SetUpCmdlineLogging(const CmdLineOptions& opts);
 
+// The USB printers of the maker as "VID|PID|SN" lines, cut at a whole line within capacity bytes
+// (terminator included).
+std::string UsbPrinterLines(size_t capacity);
+inline constexpr size_t kUsbListCapacity = 8192;
+inline constexpr size_t kUsbAnyCapacity = 1024;
+
+// --usbdevlist and --ethdevlist: print the list on standard output (whatever -s and -v say).
+int RunUsbDeviceList();
+int RunEthDeviceList();
+
 // Runs the chosen operation and returns its exit status, after printing its own messages.
 int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts);
 

@@ -1,7 +1,7 @@
 // The TCP port against servers on 127.0.0.1 that the tests drive: connecting, timeouts, chunked
 // writes, reads, discarding input, reconnecting after the printer dropped the connection.
 #include "comm/ComPortEth.h"
-#include "tests/comm/NetworkNamespace.h"
+#include "tests/support/NetworkNamespace.h"
 #include "tests/comm/PortTestSupport.h"
 
 #include "app/Clock.h"

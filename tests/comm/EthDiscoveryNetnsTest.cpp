@@ -2,7 +2,7 @@
 // joined by a veth pair. Nothing here broadcasts in the machine's own namespace.
 #include "comm/ComPortEth.h"
 #include "comm/UniqueFd.h"
-#include "tests/comm/NetworkNamespace.h"
+#include "tests/support/NetworkNamespace.h"
 
 #include "app/Clock.h"
 

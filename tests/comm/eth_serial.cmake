@@ -2,7 +2,6 @@
 # broadcast, ptys for the serial line, a fake sysfs tree for the serial device listing.
 list(APPEND comm_test_sources
     ${CMAKE_CURRENT_LIST_DIR}/PortTestSupport.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/NetworkNamespace.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ComPortEthTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ComPortRs232Test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialModemLinesTest.cpp

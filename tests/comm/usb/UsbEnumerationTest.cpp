@@ -1,5 +1,6 @@
 // The frame layer's device lists over emulated USB devices: byte-order sorting and the scanner
 // product filter.
+#include "app/CmdLineOperations.h"
 #include "comm/CommLayer.h"
 #include "tests/comm/usb/UsbFixture.h"
 
@@ -36,4 +37,20 @@ TEST_F(UsbEnumeration, ScannersNeedAScannerProductPrefix) {
     const std::string vid = Hex(ProductIds::kVendorId);
     EXPECT_THAT(CommLayer::EnumUsbScannerDevices(error), ElementsAre(vid + "|2001|S1", vid + "|2201|S2"));
     EXPECT_THAT(CommLayer::EnumUsbPRNDevices(error), ElementsAre(vid + "|0101|P1"));
+}
+
+// What --usbdevlist prints, and the whole-line cut of the lists it and "-d ANY" are built from.
+TEST_F(UsbEnumeration, CommandLineListOfPrinters) {
+    testbed->Plug(Printer("a", 1));
+    testbed->Plug(Printer("B", 2));
+    const std::string vid = Hex(ProductIds::kVendorId);
+    testing::internal::CaptureStdout();
+    int status = RunUsbDeviceList();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "LIST USB DEVICES:\n" + vid + "|0101|B\n" + vid + "|0101|a\n\n");
+    EXPECT_EQ(status, 0);
+    size_t line = (vid + "|0101|B\n").size();
+    EXPECT_EQ(UsbPrinterLines(2 * line + 1), vid + "|0101|B\n" + vid + "|0101|a\n");
+    EXPECT_EQ(UsbPrinterLines(2 * line), vid + "|0101|B\n"); // no room for the terminator: one line
+    EXPECT_EQ(UsbPrinterLines(line), "");
 }

@@ -1,4 +1,4 @@
-#include "tests/comm/NetworkNamespace.h"
+#include "tests/support/NetworkNamespace.h"
 
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
