@@ -41,3 +41,8 @@ gtest_discover_tests(dalvora_usb_tests
         ENVIRONMENT "TMPDIR=${usb_test_tmp}"
         ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::verify_asan_link_order=0"
 )
+# One case runs the real dalvora binary inside the emulated machine.
+if(TARGET dalvora)
+    add_dependencies(dalvora_usb_tests dalvora)
+    target_compile_definitions(dalvora_usb_tests PRIVATE DALVORA_BINARY="$<TARGET_FILE:dalvora>")
+endif()

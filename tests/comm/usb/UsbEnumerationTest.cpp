@@ -3,6 +3,7 @@
 #include "app/CmdLineOperations.h"
 #include "comm/CommLayer.h"
 #include "tests/comm/usb/UsbFixture.h"
+#include "tests/support/ProcessRunner.h"
 
 #include <gmock/gmock.h>
 
@@ -54,3 +55,16 @@ TEST_F(UsbEnumeration, CommandLineListOfPrinters) {
     EXPECT_EQ(UsbPrinterLines(2 * line), vid + "|0101|B\n"); // no room for the terminator: one line
     EXPECT_EQ(UsbPrinterLines(line), "");
 }
+
+#ifdef DALVORA_BINARY
+// The real binary, started from the emulated machine: it inherits umockdev's preload and testbed, so
+// its libusb finds the emulated printers.
+TEST_F(UsbEnumeration, DalvoraBinaryListsTheEmulatedPrinters) {
+    testbed->Plug(Printer("7A", 1));
+    testbed->Plug(Printer(std::nullopt, 2, 0x0102));
+    ProcessResult r = RunProcess(DALVORA_BINARY, {"--usbdevlist", "-s"});
+    const std::string vid = Hex(ProductIds::kVendorId);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + vid + "|0101|7A\n" + vid + "|0102|\n\n");
+}
+#endif
