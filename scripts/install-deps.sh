@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     umockdev libumockdev-dev
     clang-14 libclang-rt-14-dev
-    iproute2 locales nlohmann-json3-dev
+    iproute2 locales nlohmann-json3-dev ccache
 )
 
 missing=()
