@@ -4,8 +4,10 @@
 #pragma once
 
 #include "app/DalvoraException.h"
+#include "comm/AnswerRecord.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,8 +63,65 @@ public:
     // tag (field 1) and of every field from 2 up to it.
     bool ChecksumMatches(size_t index) const;
 
+    // The record of a positive answer, empty when refused (one log line names the first failing field).
+    // dataErrors counts the setup values that fail a range check; a version other than 100 is refused.
+    [[nodiscard]] AnswerRecord CreateSetupItem(uint64_t& dataErrors, const ProtocolVersion* version,
+                                               OBJTYPE& objType) const;
+    [[nodiscard]] AnswerRecord CreateSetupItem_Prot100(uint64_t& dataErrors, OBJTYPE& objType) const;
+    // "<C4>": one setup item with its links.
+    [[nodiscard]] AnswerRecord CreateSetupItemType_Prot100(uint64_t& dataErrors, OBJTYPE& objType) const;
+    // "<C50>": one logo image.
+    [[nodiscard]] AnswerRecord CreateLogoData_Prot100(uint64_t& dataErrors, OBJTYPE& objType) const;
+
+    // The kind parsers of a setup item: each starts at `index` and leaves it past the fields it consumed,
+    // whose checksums it adds to `checksum`.
+    using ItemPtr = std::unique_ptr<SetupItemType>;
+    [[nodiscard]] static ItemPtr ExtractIDInfo_TypeList_Prot100(const ProtocolFields& fields, size_t& index,
+                                                                uint64_t& checksum, uint64_t& dataErrors,
+                                                                OBJTYPE& objType);
+    [[nodiscard]] static ItemPtr ExtractIDInfo_TypeNumeric_Prot100(const ProtocolFields& fields,
+                                                                   size_t& index, uint64_t& checksum,
+                                                                   uint64_t& dataErrors, OBJTYPE& objType);
+    [[nodiscard]] static ItemPtr ExtractIDInfo_TypeDateTime_Prot100(const ProtocolFields& fields,
+                                                                    size_t& index, uint64_t& checksum,
+                                                                    uint64_t& dataErrors, OBJTYPE& objType);
+    [[nodiscard]] static ItemPtr ExtractIDInfo_TypeString_Prot100(const ProtocolFields& fields, size_t& index,
+                                                                  uint64_t& checksum, uint64_t& dataErrors,
+                                                                  OBJTYPE& objType);
+    [[nodiscard]] static ItemPtr ExtractIDInfo_TypeCheckboxes_Prot100(const ProtocolFields& fields,
+                                                                      size_t& index, uint64_t& checksum,
+                                                                      uint64_t& dataErrors, OBJTYPE& objType);
+
+    // The field at index when it has the type, else null and "<type> Error" logged under `where`.
+    const ProtocolFieldInfo* Expect(size_t index, FTYPE type, const char* where) const;
+    // Expect for a VSTRING or VINT field with non-empty content; else null and `error` logged.
+    const ProtocolFieldInfo* ExpectValue(size_t index, const char* where, const char* error) const;
+
+    // The longest extended live-status answer taken.
+    static constexpr size_t kMaxStatusBytes = 512;
+    // The most lines of a "<C81>" answer: its count is written as two digits.
+    static constexpr int kMaxLineTableLines = 99;
+
 private:
     void LogFields() const;
+
+    AnswerRecord ParseVersion() const;
+    template <class T>
+    AnswerRecord ParseTextLines(OBJTYPE type, const char* where, const char* countFormat) const;
+    AnswerRecord ParseIdList() const;
+    AnswerRecord ParseLogosIdList() const;
+    AnswerRecord ParseDataAvailable() const;
+    AnswerRecord ParseTools() const;
+    AnswerRecord ParseLogosType() const;
+    AnswerRecord ParseLineTable() const;
+    AnswerRecord ParseFontModule() const;
+    AnswerRecord ParseUpgradeInfo() const;
+    AnswerRecord ParseStatusGen() const;
+    AnswerRecord ParseStatusExt() const;
+    AnswerRecord ParseStatusBytes(const char* where, bool exactlyFour) const;
+    // Bit descriptions from `index` on; false on the first malformed one.
+    bool ParseStatusDescriptions(size_t index, int count,
+                                 std::vector<std::unique_ptr<StatusBitInfo>>& out) const;
 
     std::vector<ProtocolFieldInfo> m_fields;
 };

@@ -1,4 +1,5 @@
-// The answer parser on arbitrary answers: cutting, error recognition and checksum checks.
+// The answer parser on arbitrary answers: cutting, error recognition, checksum checks and the
+// records built from them.
 #include "comm/ProtocolFields.h"
 
 #include <cstddef>
@@ -16,5 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fields.CheckAnswer(&code);
     for (size_t i = 0; i <= fields.Fields().size(); ++i)
         (void)fields.ChecksumMatches(i);
+    uint64_t dataErrors = 0;
+    OBJTYPE type = OBJTYPE_NONE;
+    AnswerRecord record = fields.CreateSetupItem(dataErrors, nullptr, type);
+    // A refusal reports no record class; a record always reports its own.
+    if (record.Empty() ? type != OBJTYPE_NONE : type != record.Type())
+        __builtin_trap();
+    if (const SetupItemType* item = record.Get<SetupItemType>())
+        if (item->GetLinks().size() != record.Links().size())
+            __builtin_trap();
     return 0;
 }

@@ -1,0 +1,262 @@
+// Setup item answers ("<C4>"): links, the five kinds, their range checks and repairs, and refusals.
+#include "comm/ProtocolFields.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+namespace {
+
+std::string V(const std::string& content) {
+    return "<" + content + ">";
+}
+std::string T(const std::string& text) {
+    return text + std::string(1, '\0');
+}
+
+// STX, tag, body, checksum (low byte of the byte sum of tag and body), ETX. `delta` spoils the checksum.
+std::string ItemAnswer(const std::string& body, int delta = 0) {
+    const std::string summed = V("C4") + body;
+    unsigned sum = 0;
+    for (unsigned char c : summed)
+        sum += c;
+    return "\x02" + summed + V(std::to_string((sum + delta) & 0xFF)) + "\x03";
+}
+
+struct Parsed {
+    AnswerRecord record;
+    uint64_t errors = 0;
+    OBJTYPE type = OBJTYPE_NONE;
+};
+
+Parsed Parse(const std::string& answer) {
+    ProtocolFields fields;
+    fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
+    Parsed p;
+    p.record = fields.CreateSetupItem(p.errors, nullptr, p.type);
+    return p;
+}
+
+// Item 101, no links, description without an additional one.
+std::string Head(int kind, const std::string& links = V("0")) {
+    return V("101") + links + V(std::to_string(kind)) + T("Speed") + V("0");
+}
+
+std::string ListBody(int first, int def, int cur, int count) {
+    std::string body =
+        V(std::to_string(first)) + V(std::to_string(def)) + V(std::to_string(cur)) + V(std::to_string(count));
+    for (int i = 0; i < count; ++i)
+        body += T("element" + std::to_string(i));
+    return body;
+}
+
+} // namespace
+
+TEST(ProtocolFieldsItem, ListItemWithLinks) {
+    const std::string links = V("2") + V("H") + V("7") + V("1") + V("D,H") + V("8") + V("3");
+    Parsed p = Parse(ItemAnswer(Head(1, links) + ListBody(1, 2, 3, 3)));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_LIST);
+    EXPECT_EQ(p.record.Type(), OBJTYPE_SETUP_ITEM_LIST);
+    auto* list = p.record.Item<SetupItemTypeList>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->GetId(), 101u);
+    EXPECT_EQ(list->GetDescription(), "Speed");
+    ASSERT_EQ(list->GetItems().size(), 3u);
+    EXPECT_EQ(list->GetItems()[2].Value, 3);
+    EXPECT_EQ(list->GetItems()[2].Text, "element2");
+    EXPECT_EQ(list->GetCurrentValue(), 3);
+    EXPECT_EQ(p.errors, 0u);
+
+    ASSERT_EQ(p.record.Links().size(), 2u);
+    ASSERT_EQ(list->GetLinks().size(), 2u);
+    EXPECT_EQ(list->GetLinks()[1], p.record.Links()[1].get());
+    const SetupItemLink& hide = *p.record.Links()[0];
+    EXPECT_EQ(hide.GetIdDst(), 101u);
+    EXPECT_EQ(hide.GetIdSrc(), 7u);
+    EXPECT_EQ(hide.GetValueToCheck(), 1);
+    EXPECT_EQ(hide.GetViewFoundOp(), LINK_VIEW_HIDE);
+    EXPECT_EQ(hide.GetViewFailOp(), LINK_VIEW_SHOW);
+    const SetupItemLink& twoPart = *p.record.Links()[1];
+    EXPECT_EQ(twoPart.GetViewFoundOp(), LINK_VIEW_DISABLE);
+    EXPECT_EQ(twoPart.GetViewFailOp(), LINK_VIEW_HIDE);
+}
+
+TEST(ProtocolFieldsItem, ViewOperationRules) {
+    struct Case {
+        const char* text;
+        int found;
+        int fail;
+    };
+    for (const Case& c : {Case{"S", 0, 1}, Case{"D", 2, 0}, Case{"S,D", 0, 2}, Case{"H,S", 1, 0}}) {
+        const std::string links = V("1") + V(c.text) + V("7") + V("1");
+        Parsed p = Parse(ItemAnswer(Head(1, links) + ListBody(1, 1, 1, 1)));
+        ASSERT_TRUE(p.record) << c.text;
+        EXPECT_EQ(p.record.Links()[0]->GetViewFoundOp(), c.found) << c.text;
+        EXPECT_EQ(p.record.Links()[0]->GetViewFailOp(), c.fail) << c.text;
+    }
+    for (const char* bad : {"H,D,S", "H,", ",H"}) {
+        const std::string links = V("1") + V(bad) + V("7") + V("1");
+        EXPECT_FALSE(Parse(ItemAnswer(Head(1, links) + ListBody(1, 1, 1, 1))).record) << bad;
+    }
+}
+
+TEST(ProtocolFieldsItem, ListRangeRepairs) {
+    // Current out of range, default in: current repaired, the UI value keeps what was received.
+    Parsed p = Parse(ItemAnswer(Head(1) + ListBody(1, 2, 7, 3)));
+    ASSERT_TRUE(p.record);
+    auto* list = p.record.Item<SetupItemTypeList>();
+    EXPECT_EQ(list->GetCurrentValue(), 2);
+    EXPECT_EQ(list->GetCurrentUIValue(), 7);
+    EXPECT_EQ(p.errors, 1u);
+
+    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 7, 3)));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetCurrentValue(), 7);
+    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 9);
+    EXPECT_EQ(p.errors, 2u);
+
+    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 3, 3)));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 3);
+    EXPECT_EQ(p.errors, 1u);
+
+    // The value just past the last element is out of range.
+    p = Parse(ItemAnswer(Head(1) + ListBody(1, 4, 1, 3)));
+    EXPECT_EQ(p.errors, 1u);
+
+    p = Parse(ItemAnswer(Head(1) + ListBody(1, 1, 1, 0)));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.errors, 2u);
+}
+
+TEST(ProtocolFieldsItem, RefusesWrongChecksumAndShortAnswers) {
+    const std::string body = Head(1, V("1") + V("H") + V("7") + V("1")) + ListBody(1, 2, 2, 3);
+    EXPECT_TRUE(Parse(ItemAnswer(body)).record);
+    EXPECT_FALSE(Parse(ItemAnswer(body, 1)).record);
+    // Every answer cut short after some field: the checksum field goes missing or moves.
+    const std::string full = ItemAnswer(body);
+    for (size_t cut = 2; cut < full.size() - 1; ++cut) {
+        Parsed p = Parse(full.substr(0, cut));
+        EXPECT_FALSE(p.record) << cut;
+        EXPECT_EQ(p.type, OBJTYPE_NONE);
+    }
+}
+
+TEST(ProtocolFieldsItem, AdditionalDescriptionAndLongTexts) {
+    const std::string longText(600, 'a');
+    const std::string body =
+        V("5") + V("0") + V("1") + T(longText) + V("1") + T("more") + ListBody(0, 0, 0, 1);
+    Parsed p = Parse(ItemAnswer(body));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.record.Get<SetupItemType>()->GetDescription(), std::string(511, 'a'));
+    EXPECT_EQ(p.record.Get<SetupItemType>()->GetAddDescription(), "more");
+}
+
+TEST(ProtocolFieldsItem, UnknownKindRefused) {
+    EXPECT_FALSE(Parse(ItemAnswer(Head(6) + ListBody(1, 1, 1, 1))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(0) + ListBody(1, 1, 1, 1))).record);
+}
+
+TEST(ProtocolFieldsItem, NumericValuesAndChecks) {
+    Parsed p = Parse(ItemAnswer(Head(2) + V("0.5") + V("10") + V("0.5") + V("2") + V("3.5")));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_NUMERIC);
+    auto* n = p.record.Item<SetupItemTypeNumeric>();
+    ASSERT_NE(n, nullptr);
+    EXPECT_FLOAT_EQ(n->GetMinValue(), 0.5f);
+    EXPECT_FLOAT_EQ(n->GetMaxValue(), 10.0f);
+    EXPECT_FLOAT_EQ(n->GetStepValue(), 0.5f);
+    EXPECT_FLOAT_EQ(n->GetDefValue(), 2.0f);
+    EXPECT_FLOAT_EQ(n->GetCurValue(), 3.5f);
+    EXPECT_FLOAT_EQ(n->GetCurUIValue(), 3.5f);
+    EXPECT_EQ(p.errors, 0u);
+
+    // min >= max, step 0, default above max, current above max: four errors, item kept.
+    p = Parse(ItemAnswer(Head(2) + V("5") + V("5") + V("0") + V("6") + V("7")));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.errors, 4u);
+    EXPECT_FLOAT_EQ(p.record.Item<SetupItemTypeNumeric>()->GetCurValue(), 7.0f);
+
+    p = Parse(ItemAnswer(Head(2) + V("5") + V("9") + V("1") + V("4") + V("1")));
+    EXPECT_EQ(p.errors, 2u);
+
+    // An empty value is refused.
+    EXPECT_FALSE(Parse(ItemAnswer(Head(2) + V("0") + V("10") + "<>" + V("2") + V("3"))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(2) + V("0") + V("10") + T("1") + V("2") + V("3"))).record);
+}
+
+TEST(ProtocolFieldsItem, DateTimeReadByPosition) {
+    for (const char* text : {"2024/03/05 14:07:09", "2024-03-05T14:07:09"}) {
+        Parsed p = Parse(ItemAnswer(Head(3) + V(text)));
+        ASSERT_TRUE(p.record) << text;
+        EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_DATETIME);
+        auto* item = p.record.Item<SetupItemTypeDateTime>();
+        const time_t when = static_cast<time_t>(item->GetCurDateTime());
+        std::tm tm{};
+        localtime_r(&when, &tm);
+        EXPECT_EQ(tm.tm_year, 124);
+        EXPECT_EQ(tm.tm_mon, 2);
+        EXPECT_EQ(tm.tm_mday, 5);
+        EXPECT_EQ(tm.tm_hour, 14);
+        EXPECT_EQ(tm.tm_min, 7);
+        EXPECT_EQ(tm.tm_sec, 9);
+        EXPECT_EQ(item->GetCurUIDateTime(), item->GetCurDateTime());
+    }
+    EXPECT_FALSE(Parse(ItemAnswer(Head(3) + V("2024/03/05 14:07"))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(3) + V("20240305"))).record); // cut as a number
+    EXPECT_FALSE(Parse(ItemAnswer(Head(3) + T("2024/03/05 14:07:09"))).record);
+}
+
+TEST(ProtocolFieldsItem, StringItem) {
+    Parsed p = Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("$0x201") + T("192.168.0.1") + T("10.0.0.2")));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_STRING);
+    auto* s = p.record.Item<SetupItemTypeString>();
+    EXPECT_EQ(s->GetMinLen(), 1);
+    EXPECT_EQ(s->GetMaxLen(), 15);
+    EXPECT_EQ(s->GetDataMask(), 0x201u);
+    EXPECT_EQ(s->GetDefValue(), "192.168.0.1");
+    EXPECT_EQ(s->GetCurValue(), "10.0.0.2");
+    EXPECT_EQ(s->GetCurUIValue(), "10.0.0.2");
+
+    EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("0") + T("a") + T("b"))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("1") + T("a") + V("b"))).record);
+}
+
+TEST(ProtocolFieldsItem, CheckboxSizeRule) {
+    std::string elements;
+    for (int bit = 0; bit < 9; ++bit)
+        elements += T("bit" + std::to_string(bit)) + V(std::to_string(bit == 8 ? 12 : bit));
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("9") + V("0,0") + V("255") + elements)).record);
+
+    Parsed p = Parse(ItemAnswer(Head(5) + V("9") + V("3,0") + V("255,1") + elements));
+    ASSERT_TRUE(p.record);
+    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_CHECKBOX);
+    auto* c = p.record.Item<SetupItemTypeCheckbox>();
+    EXPECT_EQ(c->GetNumBits(), 9);
+    EXPECT_EQ(c->GetDefValue()[0], 3);
+    EXPECT_EQ(c->GetCurValue()[0], 255);
+    EXPECT_EQ(c->GetCurValue()[1], 1);
+    EXPECT_EQ(c->GetCurUIValue()[1], 1);
+    ASSERT_EQ(c->GetElements().size(), 9u);
+    EXPECT_EQ(c->GetElements()[8].Text, "bit8");
+    EXPECT_EQ(c->GetElements()[8].ByteIndex, 1);
+    EXPECT_EQ(c->GetElements()[8].BitMask, 0x10);
+}
+
+TEST(ProtocolFieldsItem, CheckboxLimitsRefused) {
+    // A value list longer than the 512-byte arrays.
+    std::string bytes;
+    for (int i = 0; i < 513; ++i)
+        bytes += i ? ",1" : "1";
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("1") + V(bytes) + V("1") + T("a") + V("0"))).record);
+    // More elements than an item holds.
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("513") + V("1") + V("1") + T("a") + V("0"))).record);
+    // A bit outside the arrays, a label that is not text, a missing element.
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("1") + V("1") + V("1") + T("a") + V("4096"))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("1") + V("1") + V("1") + V("a") + V("0"))).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(5) + V("2") + V("1") + V("1") + T("a") + V("0"))).record);
+    EXPECT_TRUE(Parse(ItemAnswer(Head(5) + V("1") + V("1") + V("1") + T("a") + V("0"))).record);
+}
