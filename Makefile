@@ -22,8 +22,9 @@ $(BUILD_DIR)/build.ninja:
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# PRINTER="-t eth -d 192.168.1.20:9100" reads that printer; without it a simulated one is read.
 run: build
-	$(BUILD_DIR)/dalvora --help
+	scripts/run.sh $(BUILD_DIR) $(PRINTER)
 
 test: build
 	$(MAKE) --no-print-directory test-normal test-asan test-fuzz

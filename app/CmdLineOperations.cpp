@@ -169,7 +169,23 @@ int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts) {
         return RunUsbDeviceList();
     if (operation == CmdOperation::EthDevList)
         return RunEthDeviceList();
-    // The printer sessions arrive with the session layer.
+    try {
+        switch (operation) {
+        case CmdOperation::ExecTool:
+            return RunExecTool(opts);
+        case CmdOperation::PrinterVersion:
+            return RunPrinterVersion(opts);
+        case CmdOperation::SendTcfx:
+            return RunSendTcfx(opts);
+        default:
+            break;
+        }
+    } catch (const std::exception& e) {
+        // Nothing may end the run without its status and report.
+        Log::WriteLogP("perform_cmdline_operation", "Unexpected failure: %s", e.what());
+        return kExitCommunication;
+    }
+    // The upgrade arrives with the upgrade layer.
     CmdConsole::WriteToConsoleString("--%s is not available in this build\n", OperationName(operation));
     return kExitCommunication;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/CmdLineOptions.h"
+#include "comm/CommPortSettings.h"
 
 #include <string>
 
@@ -59,6 +60,18 @@ inline constexpr size_t kUsbAnyCapacity = 1024;
 // --usbdevlist and --ethdevlist: print the list on standard output (whatever -s and -v say).
 int RunUsbDeviceList();
 int RunEthDeviceList();
+
+// "eth", "usb", "ser" (exactly, lower case) into a port kind; COMM_NONE otherwise.
+CommPortType PortKindFromType(const std::string& type);
+// Fresh settings from the -d option for the kind: "ANY" or "VID|PID|SN" (any case) for USB,
+// "address:port" for Ethernet, "device:baud:SW|HW|NONE" for serial. False for a malformed text.
+bool parse_device(CommPortType type, CommPortSettings* settings);
+bool ParseDeviceText(CommPortType type, const std::string& device, CommPortSettings* settings);
+
+// The printer operations; each returns its exit status after printing its own messages.
+int RunPrinterVersion(const CmdLineOptions& opts);
+int RunExecTool(const CmdLineOptions& opts);
+int RunSendTcfx(const CmdLineOptions& opts);
 
 // Runs the chosen operation and returns its exit status, after printing its own messages.
 int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts);

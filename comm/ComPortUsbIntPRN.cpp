@@ -149,7 +149,9 @@ bool ComPortUsbIntPRN::FindDeviceWithVid(const std::string& vid, const std::stri
                                          const std::string& serial) {
     Log::WriteLog("FindDeviceWithVid", "Begin");
     const bool found = FindMatching(
-        "FindDeviceWithVid", vid, pid, [&serial](const std::string& text) { return text == serial; }, false);
+        "FindDeviceWithVid", vid, pid,
+        // The command line upper-cases device names: a serial with small letters must still be found.
+        [&serial](const std::string& text) { return UpperCase(text) == UpperCase(serial); }, false);
     Log::WriteLog("FindDeviceWithVid", "End");
     return found;
 }

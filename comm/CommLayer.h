@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+class PrinterData;
+
 // What the handshake learns of a printer; a value already present is kept (the first one counts).
 struct PrinterIdentity {
     std::optional<uint64_t> gsi;
@@ -90,6 +92,10 @@ public:
 
     // Identity code and firmware release; identity fields already set are kept.
     bool HandshakeCommunication(PrinterIdentity* identity, int attempts = kDefaultHandshakeAttempts);
+    // The same into a PrinterData, which keeps the first identity stored in it. Only a complete
+    // handshake stores anything: a half-understood one (wrong baud rate) must not lock in a wrong GSI.
+    bool HandshakeCommunication(PrinterData* data, int attempts = kDefaultHandshakeAttempts);
+    bool HandshakeCommunication() { return HandshakeCommunication(static_cast<PrinterIdentity*>(nullptr)); }
 
 private:
     int MultipliedTimeout(CommPortType kind, int timeoutMs) const;

@@ -5,6 +5,7 @@
 
 #include "app/Clock.h"
 #include "app/Log.h"
+#include "model/PrinterData.h"
 
 #include <cstring>
 
@@ -109,5 +110,16 @@ bool CommLayer::HandshakeCommunication(PrinterIdentity* identity, int attempts) 
     if (identity && !identity->firmwareRelease)
         identity->firmwareRelease = std::string(reinterpret_cast<const char*>(scratch));
     Log::WriteLog("HandshakeCommunication", "End");
+    return true;
+}
+
+bool CommLayer::HandshakeCommunication(PrinterData* data, int attempts) {
+    PrinterIdentity identity;
+    if (!HandshakeCommunication(&identity, attempts))
+        return false;
+    if (data != nullptr && !data->GetGSI() && identity.gsi)
+        data->SetGSI(*identity.gsi);
+    if (data != nullptr && !data->GetFWRel() && identity.firmwareRelease)
+        data->SetFWRel(*identity.firmwareRelease);
     return true;
 }

@@ -20,6 +20,8 @@ inline constexpr uint64_t kProtocolVersion100 = 100;
 
 struct GenericConst {
     static constexpr std::array<uint64_t, 1> Table_ProtocollVersionsSupported = {kProtocolVersion100};
+    // The order in which a serial printer is searched for.
+    static constexpr std::array<uint32_t, 5> Table_PrnBaudRate = {115200, 9600, 38400, 19200, 57600};
 };
 
 struct Commands {

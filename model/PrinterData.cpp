@@ -86,6 +86,22 @@ void PrinterData::AddSetupItemLink(std::unique_ptr<SetupItemLink> link) {
     m_links->AddLink(std::move(link));
 }
 
+void PrinterData::ReplaceSetup(std::vector<std::unique_ptr<SetupItemType>> items,
+                               std::vector<std::unique_ptr<SetupItemLink>> links) {
+    // Items refer to the links: they go first.
+    m_items.clear();
+    m_links = std::make_unique<SetupItemLinkList>();
+    for (auto& link : links) {
+        AddSetupItemLink(std::move(link));
+    }
+    for (auto& item : items) {
+        if (item) {
+            item->ClearLinks();
+            AddSetupItem(std::move(item));
+        }
+    }
+}
+
 bool PrinterData::CheckDataValues(const ProtocolDataAvailable& /*toSave*/, std::string& message) const {
     for (const auto& item : m_items) {
         std::string itemMessage;

@@ -99,6 +99,10 @@ public:
     // Appends to the link list (created when absent) and attaches the link to its destination item.
     void AddSetupItemLink(std::unique_ptr<SetupItemLink> link);
     const SetupItemLinkList* GetSetupItemLinkList() const { return m_links.get(); }
+    // Replaces the items and the link list (empty, not absent, without links); each item gets the
+    // links whose destination it is, in list order.
+    void ReplaceSetup(std::vector<std::unique_ptr<SetupItemType>> items,
+                      std::vector<std::unique_ptr<SetupItemLink>> links);
 
 private:
     void SaveSetup(TCFXDataWriter& writer) const;

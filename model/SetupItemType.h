@@ -169,6 +169,7 @@ class SetupItemTypeString : public SetupItemType {
 public:
     static constexpr uint32_t kMaskConfidential = 0x001; // stored encrypted in the archive
     static constexpr uint32_t kMaskIPv4 = 0x200;
+    static constexpr uint32_t kMaskReadOnly = 0x800; // shown, never edited
 
     SetupItemTypeString() : SetupItemType(PROT_TYPE_STRING) {}
 
@@ -187,6 +188,9 @@ public:
 
     bool SameValue(const SetupItemType& other) const override;
     std::string UIValue() const override { return m_curUIValue; }
+    // A value the printer shows but does not take: writing only what changed must leave it out, or an
+    // old archive would have the printer refuse the whole write.
+    bool IsReadOnlyParam() const override { return (m_dataMask & kMaskReadOnly) != 0; }
     [[nodiscard]] bool CheckFieldValueIsCorrect(std::string& message) const override;
     void Serialize_Save(TCFXDataWriter& writer, const std::string& version, int index) const override;
     static std::unique_ptr<SetupItemTypeString> Load(const TCFXDataReader& reader, const std::string& version,

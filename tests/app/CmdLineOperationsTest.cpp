@@ -132,3 +132,44 @@ TEST(LogDirectory, CreatedPartByPart) {
     EXPECT_EQ(CreateLogDirectory(home.file("missing/deeper")),
               home.path() + "/missing/deeper/VELMAR/Dalvora/Log");
 }
+
+TEST(DeviceArgument, EachKindSplitsItsText) {
+    CommPortSettings s;
+    ASSERT_TRUE(ParseDeviceText(COMM_ETHERNET, "192.168.1.20:9100", &s));
+    EXPECT_EQ(s.type, COMM_ETHERNET);
+    EXPECT_EQ(s.ipAddress, "192.168.1.20");
+    EXPECT_EQ(s.tcpPort, 9100);
+    // Split at the first colon: the rest must be a number.
+    EXPECT_FALSE(ParseDeviceText(COMM_ETHERNET, "fe80::1:9100", &s));
+    EXPECT_FALSE(ParseDeviceText(COMM_ETHERNET, "printer", &s));
+
+    ASSERT_TRUE(ParseDeviceText(COMM_SERIAL, "/dev/ttyUSB0:38400:HW", &s));
+    EXPECT_EQ(s.type, COMM_SERIAL);
+    EXPECT_EQ(s.comPortName, "/dev/ttyUSB0");
+    EXPECT_EQ(s.baudRate, 38400);
+    EXPECT_EQ(s.flowControl, 1);
+    ASSERT_TRUE(ParseDeviceText(COMM_SERIAL, "/dev/ttyS1:9600:SW", &s));
+    EXPECT_EQ(s.flowControl, 2);
+    ASSERT_TRUE(ParseDeviceText(COMM_SERIAL, "/dev/ttyS1:9600:NONE", &s));
+    EXPECT_EQ(s.flowControl, 0);
+    for (const char* bad : {"/dev/ttyS1:9600:none", "/dev/ttyS1:9600:", "/dev/ttyS1:9600", "/dev/ttyS1::HW",
+                            "/dev/ttyS1:fast:HW", "/dev/ttyS1"})
+        EXPECT_FALSE(ParseDeviceText(COMM_SERIAL, bad, &s)) << bad;
+
+    // A named USB device is taken in upper case; an empty one is refused.
+    ASSERT_TRUE(ParseDeviceText(COMM_USB_PRN, "1f5b|0101|sim01", &s));
+    EXPECT_EQ(s.type, COMM_USB_PRN);
+    EXPECT_EQ(s.usbDeviceName, "1F5B|0101|SIM01");
+    EXPECT_FALSE(ParseDeviceText(COMM_USB_PRN, "", &s));
+    // The settings are fresh each time: nothing of an earlier parse survives.
+    ASSERT_TRUE(ParseDeviceText(COMM_ETHERNET, "h:1", &s));
+    EXPECT_TRUE(s.usbDeviceName.empty());
+}
+
+TEST(DeviceArgument, PortKindIsExactAndLowerCase) {
+    EXPECT_EQ(PortKindFromType("eth"), COMM_ETHERNET);
+    EXPECT_EQ(PortKindFromType("usb"), COMM_USB_PRN);
+    EXPECT_EQ(PortKindFromType("ser"), COMM_SERIAL);
+    for (const char* bad : {"ETH", "Usb", "", "serial", "eth "})
+        EXPECT_EQ(PortKindFromType(bad), COMM_NONE) << bad;
+}

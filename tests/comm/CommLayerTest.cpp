@@ -2,6 +2,7 @@
 // writes, answer collection and the identification handshake.
 #include "comm/CommLayer.h"
 #include "comm/Commands.h"
+#include "model/PrinterData.h"
 #include "tests/support/ScriptedPort.h"
 
 #include "app/Clock.h"
@@ -208,7 +209,23 @@ TEST_F(CommLayerTest, SilentPrinterCostsEveryAttempt) {
     EXPECT_EQ(script->CountWrites(B(Commands::Cmd_CommandSetESCPOSforSV)), 2); // attempts 0 and 2
     EXPECT_FALSE(identity.gsi);
 
-    // Identity answered, release not: a failed handshake.
+    // Identity answered, release not: a failed handshake, and a printer's data keeps nothing of it
+    // (a garbled answer at a wrong baud rate must not become the identity the data keeps).
     script->ReplyTo(B(Commands::Cmd_CommandGetGSI), {Bytes{0x41}});
     EXPECT_FALSE(layer.HandshakeCommunication(&identity, 1));
+    PrinterData data;
+    EXPECT_FALSE(layer.HandshakeCommunication(&data, 1));
+    EXPECT_FALSE(data.GetGSI());
+
+    // Complete: stored, and the first identity stored stays.
+    script->ReplyTo(B(Commands::Cmd_CommandGetFWREL), {PortScript::Of("1.23A")});
+    ASSERT_TRUE(layer.HandshakeCommunication(&data, 1));
+    EXPECT_EQ(data.GetGSI(), 0x141u);
+    EXPECT_EQ(data.GetFWRel(), "1.23A");
+    script->replies.clear();
+    script->ReplyTo(B(Commands::Cmd_CommandGetGSI), {Bytes{0x42}});
+    script->ReplyTo(B(Commands::Cmd_CommandGetFWREL), {PortScript::Of("9.99")});
+    ASSERT_TRUE(layer.HandshakeCommunication(&data, 1));
+    EXPECT_EQ(data.GetGSI(), 0x141u);
+    EXPECT_EQ(data.GetFWRel(), "1.23A");
 }

@@ -68,12 +68,13 @@ TEST(Cli, WithoutOperationTheWindowOpens) {
 
 TEST(Cli, ConsoleMessagesOnlyWithVerbose) {
     ProcessResult quiet = Dalvora({"--printerversion"});
-    EXPECT_EQ(quiet.exitCode, 14);
+    EXPECT_EQ(quiet.exitCode, 13);
     EXPECT_EQ(quiet.out, "");
     ProcessResult verbose = Dalvora({"--printerversion", "-v"});
-    EXPECT_EQ(verbose.exitCode, 14);
+    EXPECT_EQ(verbose.exitCode, 13);
     EXPECT_NE(verbose.out.find("ARGS: usbdevlist=0"), std::string::npos);
-    EXPECT_NE(verbose.out.find("Communication Error\n"), std::string::npos);
+    EXPECT_NE(verbose.out.find("type argument not valid\n"), std::string::npos);
+    EXPECT_NE(verbose.out.find("Parameter not OK\n"), std::string::npos);
 }
 
 TEST(Cli, ResultLineForToolUpgradeAndArchive) {
@@ -86,7 +87,7 @@ TEST(Cli, ResultLineForToolUpgradeAndArchive) {
     ProcessResult both = Dalvora({"--upgrade", "--printerversion", "-lv"});
     EXPECT_NE(both.out.find("[perform_cmdline_operation]operation printerversion"), std::string::npos)
         << both.out;
-    EXPECT_NE(both.out.find("Result: failure(14)\n"), std::string::npos);
+    EXPECT_NE(both.out.find("Result: failure(13)\n"), std::string::npos);
 }
 
 TEST(Cli, PriorityOfOperations) {
@@ -116,16 +117,20 @@ TEST(Cli, OverlongArgumentIsAParameterError) {
     EXPECT_NE(r.out.find("-f argument longer than 1023 characters"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Parameter not OK\n"), std::string::npos);
     EXPECT_NE(r.out.find("Result: failure(13)\n"), std::string::npos);
-    EXPECT_EQ(Dalvora({"--sendtcfx", "-f", std::string(1023, 'f')}).exitCode, 14);
+    // 1023 characters are taken: the run goes on to the next check.
+    ProcessResult fits = Dalvora({"--sendtcfx", "-f", std::string(1023, 'f'), "-v"});
+    EXPECT_EQ(fits.exitCode, 13);
+    EXPECT_EQ(fits.out.find("longer than"), std::string::npos) << fits.out;
+    EXPECT_NE(fits.out.find("type argument not valid\n"), std::string::npos) << fits.out;
 }
 
 TEST(Cli, ConsoleLogAndSilence) {
     ProcessResult logged = Dalvora({"--printerversion", "-lv"});
-    EXPECT_EQ(logged.exitCode, 14);
+    EXPECT_EQ(logged.exitCode, 13);
     EXPECT_GE(CountLogLines(logged.out), 2) << logged.out;
-    EXPECT_NE(logged.out.find("][]Communication Error"), std::string::npos);
+    EXPECT_NE(logged.out.find("][]Parameter not OK"), std::string::npos);
     ProcessResult silent = Dalvora({"--printerversion", "-s", "-lv"});
-    EXPECT_EQ(silent.exitCode, 14);
+    EXPECT_EQ(silent.exitCode, 13);
     EXPECT_EQ(silent.out, "");
 }
 
@@ -139,7 +144,7 @@ TEST(Cli, FileLogInTheHomeDirectory) {
     std::string before = existed ? ReadWholeFile(logFile) : "";
 
     ProcessResult r = Dalvora({"--printerversion", "-lf"});
-    EXPECT_EQ(r.exitCode, 14);
+    EXPECT_EQ(r.exitCode, 13);
     EXPECT_EQ(r.out, "");
     ASSERT_TRUE(std::filesystem::is_directory(logFile.parent_path()));
     std::string after = ReadWholeFile(logFile);

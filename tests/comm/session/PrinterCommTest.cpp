@@ -1,0 +1,251 @@
+// The session operations driven directly against the in-process printer: what the command line does
+// not reach (tools and status records, live status bytes and their capacity rule), the write rules
+// (only what changed, read-only and confidential items, nothing to write), and the session errors.
+#include "tests/comm/session/InProcessPrinter.h"
+
+#include "app/Clock.h"
+#include "app/Log.h"
+#include "comm/CommLayer.h"
+#include "comm/PrinterComm.h"
+#include "model/PrinterData.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override { Clock::SetScaleForTesting(0.1); }
+    void TearDown() override {
+        Clock::SetScaleForTesting(1.0);
+        Log::SetLogEnable(0, false, nullptr);
+    }
+
+    // Init, then the setup read, as every caller starts.
+    PrinterData Read(InProcessPrinter& printer) {
+        PrinterData data;
+        data.Init();
+        CommPortSettings settings = printer.Settings();
+        comm.PrnCom_Init(&layer, &data, &settings);
+        comm.PrnCom_ReadSetupData(&layer, &data, &settings, false);
+        return data;
+    }
+
+    static DalvoraError CodeOf(const std::function<void()>& operation) {
+        try {
+            operation();
+        } catch (const DalvoraException& e) {
+            return e.getCode();
+        }
+        return 0;
+    }
+
+    PrinterComm comm{255, 1};
+    CommLayer layer;
+};
+
+sim::SetupItem StringItem(uint32_t id, uint32_t mask, const std::string& value) {
+    sim::SetupItem item;
+    item.id = id;
+    item.kind = sim::ItemKind::String;
+    item.text = "Text " + std::to_string(id);
+    item.maxLen = 20;
+    item.dataMask = mask;
+    item.strDefault = item.strCurrent = value;
+    return item;
+}
+
+// The minimal printer (no clock item, no capability answer) with a read-only and a password item.
+sim::Profile WritableProfile() {
+    sim::Profile profile = ShippedProfile("minimal");
+    profile.items.push_back(StringItem(900, SetupItemTypeString::kMaskReadOnly | 2, "SN-0001"));
+    profile.items.push_back(StringItem(901, SetupItemTypeString::kMaskConfidential, "old-secret"));
+    return profile;
+}
+
+SetupItemTypeString& StringOf(PrinterData& data, uint64_t id) {
+    auto* item = dynamic_cast<SetupItemTypeString*>(data.FindSetupItem(id));
+    EXPECT_NE(item, nullptr) << id;
+    return *item;
+}
+
+bool StoredOrReset(const std::vector<std::string>& requests) {
+    return std::count(requests.begin(), requests.end(), "C6") +
+               std::count(requests.begin(), requests.end(), "C7") >
+           0;
+}
+
+} // namespace
+
+TEST_F(Session, ToolsAndStatusDescriptionsAreRead) {
+    InProcessPrinter printer(ShippedProfile("default"));
+    PrinterData data = Read(printer);
+    CommPortSettings settings = printer.Settings();
+    comm.PrnCom_ReadTools(&layer, &data, &settings);
+    EXPECT_EQ(data.GetToolsData().GetTools1(), 0x7Fu);
+    comm.PrnCom_ReadStatusInfo(&layer, &data, &settings);
+    ASSERT_NE(data.GetStatusInfoGenData(), nullptr);
+    ASSERT_NE(data.GetStatusInfoExtData(), nullptr);
+    EXPECT_GT(data.GetStatusInfoGenData()->GetNumBytesStatus(), 0);
+}
+
+TEST_F(Session, PrinterWithoutCapabilitiesOffersOnlyTheSetup) {
+    InProcessPrinter printer(ShippedProfile("minimal"));
+    PrinterData data = Read(printer);
+    EXPECT_GT(data.GetNumSetupItems(), 0u);
+    CommPortSettings settings = printer.Settings();
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_ReadTools(&layer, &data, &settings); }), kErrorGroupNotOffered);
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_ReadStatusInfo(&layer, &data, &settings); }), kErrorGroupNotOffered);
+}
+
+TEST_F(Session, LiveStatusIsCopiedOnlyWhenItFits) {
+    InProcessPrinter printer(ShippedProfile("default"));
+    PrinterData data;
+    data.Init();
+    CommPortSettings settings = printer.Settings();
+    std::array<unsigned char, 64> out{};
+    out.fill(0xEE);
+    int length = -1;
+    comm.PrnCom_GetPrinterStatusGeneral(&layer, &data, &settings, out.data(), 2, &length);
+    EXPECT_EQ(length, 0) << "four bytes do not fit two";
+    EXPECT_EQ(out[0], 0xEE);
+    comm.PrnCom_GetPrinterStatusGeneral(&layer, &data, &settings, out.data(), static_cast<int>(out.size()),
+                                        &length);
+    EXPECT_EQ(length, 4);
+    // The extended form answers with its own block of status bytes.
+    length = -1;
+    comm.PrnCom_GetPrinterStatusExtended(&layer, &data, &settings, out.data(), static_cast<int>(out.size()),
+                                         &length);
+    EXPECT_GT(length, 0);
+    // No length: nothing is copied.
+    out.fill(0xEE);
+    comm.PrnCom_GetPrinterStatusGeneral(&layer, &data, &settings, out.data(), static_cast<int>(out.size()),
+                                        nullptr);
+    EXPECT_EQ(out[0], 0xEE);
+}
+
+TEST_F(Session, SilentLiveStatusIsThirteen) {
+    InProcessPrinter printer(ShippedProfile("default"), {"no-answer=C138"});
+    PrinterData data;
+    data.Init();
+    CommPortSettings settings = printer.Settings();
+    int length = 0;
+    EXPECT_EQ(
+        CodeOf([&] { comm.PrnCom_GetPrinterStatusGeneral(&layer, &data, &settings, nullptr, 0, &length); }),
+        kErrorNoStatusAnswer);
+    EXPECT_EQ(layer.GetComPort(), nullptr) << "the port is closed on the failure";
+}
+
+TEST_F(Session, OnlyChangedSkipsReadOnlyAndUnchangedAndNothingIsNothing) {
+    InProcessPrinter printer(WritableProfile());
+    PrinterData stored = Read(printer);
+    ProtocolDataAvailable toSave;
+    toSave.SetupDataToSave(false, true);
+    CommPortSettings settings = printer.Settings();
+
+    // Same values: nothing written, no store, no reset.
+    const size_t before = printer.Requests().size();
+    EXPECT_FALSE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    std::vector<std::string> requests = printer.Requests();
+    EXPECT_FALSE(StoredOrReset({requests.begin() + static_cast<long>(before), requests.end()}));
+    EXPECT_TRUE(printer.FieldsOf("C5").empty());
+
+    // A read-only value that differs is left out; only the edited one goes.
+    StringOf(stored, 900).SetCurUIValue("SN-9999");
+    StringOf(stored, 251).SetCurUIValue("EDITED");
+    EXPECT_TRUE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    auto sets = printer.FieldsOf("C5");
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0][0], "251");
+    EXPECT_EQ(sets[0][1], "EDITED");
+    requests = printer.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests[requests.size() - 2], "C6");
+    EXPECT_EQ(requests.back(), "C7");
+}
+
+TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
+    InProcessPrinter printer(WritableProfile());
+    PrinterData stored = Read(printer);
+    TempDir logDir;
+    Log::SetLogEnable(2, true, logDir.path().c_str());
+    StringOf(stored, 901).SetCurUIValue("new-secret");
+    ProtocolDataAvailable toSave;
+    toSave.SetupDataToSave(false, true);
+    CommPortSettings settings = printer.Settings();
+    EXPECT_TRUE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    Log::SetLogEnable(0, false, nullptr);
+    const std::string log = ReadWholeFile(logDir.file("status.log"));
+    EXPECT_NE(log.find("PrnCom_WriteDataToPrinter"), std::string::npos);
+    EXPECT_EQ(log.find("new-secret"), std::string::npos);
+    ASSERT_EQ(printer.FieldsOf("C5").size(), 1u);
+    EXPECT_EQ(printer.FieldsOf("C5")[0][1], "new-secret") << "the printer gets the value itself";
+}
+
+TEST_F(Session, SetupOfAnotherPrinterIsRefusedWithNine) {
+    InProcessPrinter printer(WritableProfile());
+    PrinterData stored = Read(printer);
+    stored.SetGSI(0x999);
+    ProtocolDataAvailable toSave;
+    toSave.SetupDataToSave(false, true);
+    CommPortSettings settings = printer.Settings();
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, false); }),
+              kErrorNotCompatible);
+    EXPECT_TRUE(printer.FieldsOf("C5").empty());
+    // Logos asked for on a printer that offers only the setup: refused the same way.
+    stored.SetGSI(*Read(printer).GetGSI());
+    toSave.LogoDataToSave(false, true);
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, false); }),
+              kErrorNotCompatible);
+    EXPECT_TRUE(printer.FieldsOf("C5").empty());
+}
+
+TEST_F(Session, RefusedValueStopsTheWriteWithItsCode) {
+    InProcessPrinter printer(WritableProfile(), {"error=C5:04"});
+    PrinterData stored = Read(printer);
+    StringOf(stored, 251).SetCurUIValue("EDITED");
+    ProtocolDataAvailable toSave;
+    toSave.SetupDataToSave(false, true);
+    CommPortSettings settings = printer.Settings();
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true); }),
+              104);
+    EXPECT_FALSE(StoredOrReset(printer.Requests()));
+    EXPECT_EQ(layer.GetComPort(), nullptr);
+}
+
+TEST_F(Session, NoPrinterOrNoPortKindIsSix) {
+    PrinterData data;
+    data.Init();
+    CommPortSettings nowhere;
+    nowhere.type = COMM_ETHERNET;
+    nowhere.ipAddress = "127.0.0.1";
+    nowhere.tcpPort = 9; // nothing listens on discard
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_Init(&layer, &data, &nowhere); }), kErrorDeviceNotFound);
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_ReadSetupData(&layer, &data, &nowhere, false); }),
+              kErrorDeviceNotFound);
+    CommPortSettings none;
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_Init(&layer, &data, &none); }), kErrorDeviceNotFound);
+    EXPECT_EQ(CodeOf([&] { comm.OpenCommunicationPort(&layer, &none); }), kErrorDeviceNotFound);
+    // An Ethernet name the frame layer cannot hold is refused, never cut into another address.
+    CommPortSettings longName = nowhere;
+    longName.ipAddress = "printer-in-the-hall";
+    longName.tcpPort = 9100;
+    EXPECT_EQ(CodeOf([&] { comm.OpenCommunicationPort(&layer, &longName); }), kErrorDeviceNotFound);
+    EXPECT_FALSE(data.GetGSI().has_value());
+}
+
+TEST(PrinterCommNames, UsbNameSplitsIntoThreeParts) {
+    std::string vid, pid, serial;
+    EXPECT_TRUE(PrinterComm::ExtractUsbParamsFromName("1F5B|0101|SIM|01", vid, pid, serial));
+    EXPECT_EQ(vid + "/" + pid + "/" + serial, "1F5B/0101/SIM|01");
+    PrinterComm::ExtractUsbParamsFromName("1F5B|0101", vid, pid, serial);
+    EXPECT_EQ(vid + "/" + pid + "/" + serial, "1F5B/0101/");
+    PrinterComm::ExtractUsbParamsFromName("1F5B", vid, pid, serial);
+    EXPECT_EQ(vid + "/" + pid + "/" + serial, "1F5B//");
+    PrinterComm::ExtractUsbParamsFromName(nullptr, vid, pid, serial);
+    EXPECT_EQ(vid + pid + serial, "");
+}

@@ -1,0 +1,86 @@
+#include "tests/e2e/SimPrinter.h"
+
+#include <fstream>
+
+SimPrinter::SimPrinter(const SimOptions& options) : m_transcript(m_dir.file("transcript.jsonl")) {
+    std::vector<std::string> args{"--profile", options.profile, "--transcript", m_transcript};
+    if (options.pty) {
+        m_ptyPath = m_dir.file("ttySIM");
+        args.insert(args.end(), {"--pty", m_ptyPath});
+    } else {
+        args.insert(args.end(), {"--tcp", "127.0.0.1:0"});
+    }
+    for (const std::string& fault : options.faults)
+        args.insert(args.end(), {"--fault", fault});
+    // The simulator's own waits (restart after a reset) follow the same scale as the product's.
+    m_process = std::make_unique<BackgroundProcess>(
+        "/usr/bin/env",
+        Args({std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale, DALVORA_SIM_BINARY}, args));
+    const std::string line = m_process->ReadLine(10000);
+    if (options.pty) {
+        if (line.rfind("listening pty", 0) != 0)
+            m_ptyPath.clear();
+        return;
+    }
+    const size_t colon = line.rfind(':');
+    if (line.rfind("listening tcp", 0) == 0 && colon != std::string::npos)
+        m_port = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
+}
+
+std::vector<std::string> SimPrinter::DeviceArgs() const {
+    if (!m_ptyPath.empty())
+        return {"-t", "ser", "-d", m_ptyPath + ":115200:NONE"};
+    return {"-t", "eth", "-d", "127.0.0.1:" + std::to_string(m_port)};
+}
+
+std::vector<nlohmann::json> SimPrinter::Transcript() const {
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(m_transcript);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+std::vector<std::string> SimPrinter::Requests() const {
+    std::vector<std::string> names;
+    for (const auto& line : Transcript())
+        if (line.contains("request"))
+            names.push_back(line["request"].get<std::string>());
+    return names;
+}
+
+int SimPrinter::Count(const std::string& request) const {
+    int n = 0;
+    for (const std::string& name : Requests())
+        n += name == request ? 1 : 0;
+    return n;
+}
+
+std::vector<std::string> SimPrinter::SetValueIds() const {
+    std::vector<std::string> ids;
+    for (const auto& line : Transcript())
+        if (line.value("request", "") == "C5" && line.contains("fields") && !line["fields"].empty())
+            ids.push_back(line["fields"][0].get<std::string>());
+    return ids;
+}
+
+bool SimPrinter::AnyConnection() const {
+    for (const auto& line : Transcript())
+        if (line.contains("request") || line.value("event", "") == "connect")
+            return true;
+    return false;
+}
+
+ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs) {
+    ProcessOptions options;
+    options.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    options.env.emplace_back("DALVORA_TESTONLY_TIME_SCALE", kTimeScale);
+    options.timeoutMs = timeoutMs;
+    return RunProcess(DALVORA_BINARY, args, options);
+}
+
+std::vector<std::string> Args(std::vector<std::string> first, const std::vector<std::string>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
