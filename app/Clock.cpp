@@ -13,7 +13,20 @@ std::atomic<double>& ScaleSlot() {
     static std::atomic<double> scale{Clock::ParseScale(std::getenv(Clock::kScaleVariable))};
     return scale;
 }
+std::atomic<uint64_t>& SleptSlot() {
+    static std::atomic<uint64_t> slept{0};
+    return slept;
+}
+
+void SleepForUs(int64_t us) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+    SleptSlot().fetch_add(static_cast<uint64_t>(us), std::memory_order_relaxed);
+}
 } // namespace
+
+uint64_t Clock::SleptUs() {
+    return SleptSlot().load(std::memory_order_relaxed);
+}
 
 double Clock::ParseScale(const char* text) {
     int ok = 0;
@@ -46,12 +59,12 @@ uint32_t Clock::ScaledMs(uint32_t ms) {
 void Clock::SleepMs(uint32_t ms) {
     if (ms == 0)
         return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ScaledMs(ms)));
+    SleepForUs(static_cast<int64_t>(ScaledMs(ms)) * 1000);
 }
 
 void Clock::SleepUs(uint32_t us) {
     if (us == 0)
         return;
     double scaled = std::ceil(static_cast<double>(us) * Scale());
-    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int64_t>(scaled)));
+    SleepForUs(static_cast<int64_t>(scaled));
 }

@@ -18,6 +18,10 @@ public:
     // A duration after scaling; a non-zero duration never scales to 0 (0 means "no wait" to callers).
     static uint32_t ScaledMs(uint32_t ms);
 
+    // Microseconds slept through this facility since the start (after scaling): what the mandated
+    // waits cost, as benchmarks report it.
+    static uint64_t SleptUs();
+
     static double Scale();
     static void SetScaleForTesting(double scale);
 

@@ -11,13 +11,15 @@
 namespace sim {
 
 const char* UsageText() {
-    return "Usage: dalvora-printer-sim [options]\n"
-           "Plays a Dalvora thermal ticket printer on TCP, a pty serial line and UDP discovery.\n"
+    return "Usage: dalvora-printer-sim [options] [-- PROGRAM [ARGS...]]\n"
+           "Plays a Dalvora thermal ticket printer on TCP, a pty serial line, USB and UDP discovery.\n"
            "\n"
            "  --profile NAME|FILE   printer description: default, large, minimal or a JSON file\n"
            "  --tcp ADDR:PORT       raw printer port, e.g. 127.0.0.1:9100; port 0 picks a free one\n"
            "  --pty PATH            serial line: PATH becomes a symlink to the pty slave; the printer\n"
            "                        answers only at the profile's baud rate\n"
+           "  --usb                 a USB printer (the profile's usb vid, pid, serial, class) in a\n"
+           "                        umockdev testbed; see -- PROGRAM for the host that reaches it\n"
            "  --udp ADDR[:PORT]     discovery responder bound to ADDR only (port 15000 by default)\n"
            "  --transcript FILE     one JSON line per exchange: received, answered, value changes\n"
            "  --fault SWITCH          inject a fault (repeatable):\n"
@@ -28,8 +30,15 @@ const char* UsageText() {
            "  --check-profile       validate the profile, print \"profile ok\" and exit\n"
            "  --log                 write the diagnostic log on standard output\n"
            "  --help                this text\n"
+           "  -- PROGRAM [ARGS...]  with --usb: run PROGRAM as the USB host, under umockdev's preload\n"
+           "                        with UMOCKDEV_DIR set to the testbed, serve until it ends and exit\n"
+           "                        with its exit status; e.g. -- build/dalvora --usbdevlist\n"
            "\n"
-           "The first lines on standard output name what listens, e.g. \"listening tcp 127.0.0.1:40123\".\n"
+           "The first lines on standard output name what listens, e.g. \"listening tcp 127.0.0.1:40123\"\n"
+           "or \"listening usb VID|PID|SERIAL TESTBED\"; with a PROGRAM they go to standard error,\n"
+           "standard output being the program's. Without PROGRAM, another program reaches the USB\n"
+           "printer as UMOCKDEV_DIR=TESTBED umockdev-wrapper PROGRAM. A printer reset takes the USB\n"
+           "printer off the bus for the profile's reset_ms.\n"
            "Waits are scaled by DALVORA_TESTONLY_TIME_SCALE. SIGINT or SIGTERM ends the simulator.\n";
 }
 
@@ -42,6 +51,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
                 throw OptionError(a + " needs a value");
             return args[++i];
         };
+        if (a == "--") { // the rest is the host program's, options included
+            o.program.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            if (o.program.empty())
+                throw OptionError("-- needs a PROGRAM to run");
+            break;
+        }
         if (a == "--help" || a == "-h")
             o.help = true;
         else if (a == "--check-profile")
@@ -60,11 +75,15 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.transcript = value();
         else if (a == "--fault")
             o.faults.push_back(value());
+        else if (a == "--usb")
+            o.usb = true;
         else
             throw OptionError("unknown option " + a);
     }
-    if (!o.help && !o.checkProfile && !o.tcp && !o.pty && !o.udp)
-        throw OptionError("nothing to serve: give --tcp, --pty or --udp");
+    if (!o.program.empty() && !o.usb)
+        throw OptionError("-- PROGRAM needs --usb: the program is the USB printer's host");
+    if (!o.help && !o.checkProfile && !o.tcp && !o.pty && !o.udp && !o.usb)
+        throw OptionError("nothing to serve: give --tcp, --pty, --usb or --udp");
     return o;
 }
 

@@ -12,9 +12,11 @@ struct Options {
     bool help = false;
     bool checkProfile = false;
     bool log = false;
+    bool usb = false;
     std::string profile = "default"; // a file, or default / large / minimal
     std::optional<std::string> tcp, pty, udp, transcript;
     std::vector<std::string> faults;
+    std::vector<std::string> program; // after "--": the USB host to run, with its arguments
 };
 
 class OptionError : public std::invalid_argument {

@@ -3,6 +3,8 @@
 // profile. Loading validates everything a real printer could never announce and names the culprit.
 #pragma once
 
+#include "comm/ProductIds.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -85,6 +87,15 @@ struct ToolsSection {
     std::map<uint32_t, std::vector<std::string>> answerLines; // by tool bit of group 1
 };
 
+// How the printer shows itself on USB. Ids are kept wide here so that validation, not a silent cut,
+// catches values out of range.
+struct UsbSection {
+    uint32_t vid = ProductIds::kVendorId;
+    uint32_t pid = 0x0101;
+    std::optional<std::string> serial = "SIM000001";  // nullopt: no serial-number descriptor
+    uint32_t deviceClass = ProductIds::kPrinterClass; // 0: the class is on the interface (printer class)
+};
+
 struct Profile {
     std::string name = "Dalvora-Sim";
     uint32_t gsi = 0x141;
@@ -98,6 +109,7 @@ struct Profile {
     std::optional<ToolsSection> tools;
     std::optional<StatusSection> status;
     std::optional<UpgradeSection> upgrade;
+    UsbSection usb;
     std::vector<SetupItem> items;
     std::vector<std::string> faults; // fault switches in the command-line syntax
 };

@@ -194,6 +194,23 @@ void CheckTextList(const std::optional<std::vector<std::string>>& lines, const s
         CheckText((*lines)[i], w + "[" + std::to_string(i) + "]");
 }
 
+void CheckUsb(const UsbSection& usb) {
+    if (usb.vid > 0xFFFF)
+        Fail("usb.vid", "a USB vendor id is 0..0xFFFF");
+    if (usb.pid > 0xFFFF)
+        Fail("usb.pid", "a USB product id is 0..0xFFFF");
+    if (usb.deviceClass > 0xFF)
+        Fail("usb.class", "a USB class is 0..0xFF");
+    if (!usb.serial)
+        return;
+    // A string descriptor holds at most 126 UTF-16 characters.
+    if (usb.serial->empty() || usb.serial->size() > 126)
+        Fail("usb.serial", "needs 1..126 characters (null for a printer without serial number)");
+    for (unsigned char c : *usb.serial)
+        if (c < 0x20 || c > 0x7E || c == '|')
+            Fail("usb.serial", "printable ASCII only, and no '|' (it separates the host's device name)");
+}
+
 } // namespace
 
 bool IsIpv4Text(const std::string& text) {
@@ -245,6 +262,7 @@ void ValidateProfile(const Profile& profile) {
         CheckStatus(*profile.status);
     if (profile.upgrade)
         CheckUpgrade(*profile.upgrade);
+    CheckUsb(profile.usb);
     CheckItems(profile);
 }
 

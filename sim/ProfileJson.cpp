@@ -241,6 +241,21 @@ ToolsSection ReadTools(const json& j, const std::string& p) {
     return t;
 }
 
+UsbSection ReadUsb(const json& j, const std::string& p) {
+    if (!j.is_object())
+        Fail(p, "expected an object with \"vid\", \"pid\", \"serial\", \"class\"");
+    UsbSection usb;
+    if (const json* v = Member(j, "vid"))
+        usb.vid = ToUnsigned(*v, p + ".vid");
+    if (const json* v = Member(j, "pid"))
+        usb.pid = ToUnsigned(*v, p + ".pid");
+    if (const json* v = Member(j, "serial"))
+        usb.serial = v->is_null() ? std::nullopt : std::optional<std::string>(ToText(*v, p + ".serial"));
+    if (const json* v = Member(j, "class"))
+        usb.deviceClass = ToUnsigned(*v, p + ".class");
+    return usb;
+}
+
 void ReadIdentity(const json& root, Profile& profile) {
     if (const json* v = Member(root, "name"))
         profile.name = ToText(*v, "name");
@@ -290,6 +305,8 @@ Profile LoadProfileText(const std::string& text, const std::string& origin) {
             profile.tools = ReadTools(*v, "tools");
         if (const json* v = Member(root, "status"))
             profile.status = ReadStatus(*v, "status");
+        if (const json* v = Member(root, "usb"))
+            profile.usb = ReadUsb(*v, "usb");
         if (const json* v = Member(root, "upgrade"))
             profile.upgrade = UpgradeSection{
                 ToText(Required(*v, "mode", "upgrade"), "upgrade.mode"),

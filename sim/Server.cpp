@@ -75,6 +75,10 @@ void Server::BeginRestart() {
         m_listener->Stop();
     m_dropRequested = true;
     m_ptyRecogniser.Clear();
+    // A USB printer that restarts leaves the bus and enumerates again at the same place.
+    if (m_usb)
+        m_usb->Unplug();
+    m_usbRecogniser.Clear();
 }
 
 void Server::EndRestartIfDue() {
@@ -84,6 +88,8 @@ void Server::EndRestartIfDue() {
         m_unreachableUntilMs = Clock::MonotonicMs() + 100; // the port is busy: try again shortly
         return;
     }
+    if (m_usb)
+        m_usb->Replug();
     m_restarting = false;
     m_transcript.Event("printer", "ready");
 }
@@ -103,11 +109,8 @@ void Server::ServeTcpInput() {
     }
 }
 
-void Server::ServePtyInput() {
-    uint8_t buffer[65536];
-    const long n = m_pty->ReadSome(buffer, sizeof buffer);
-    if (n > 0)
-        (void)Serve(*m_pty, m_ptyRecogniser, buffer, static_cast<size_t>(n));
+// A restart asked for on a line that stays (pty, USB) still hangs up on the TCP host.
+void Server::DropTcpIfRequested() {
     if (m_dropRequested && m_tcpLink) {
         m_transcript.Event("tcp", "drop");
         m_tcpLink.reset();
@@ -115,51 +118,115 @@ void Server::ServePtyInput() {
     m_dropRequested = false;
 }
 
+void Server::ServePtyInput() {
+    uint8_t buffer[65536];
+    const long n = m_pty->ReadSome(buffer, sizeof buffer);
+    if (n > 0)
+        (void)Serve(*m_pty, m_ptyRecogniser, buffer, static_cast<size_t>(n));
+    DropTcpIfRequested();
+}
+
+void Server::ServeUsbInput() {
+    uint8_t buffer[65536];
+    for (;;) {
+        // Opens and closes come in order with the bytes: a new host starts with nothing half-received.
+        if (const std::optional<std::string> event = m_usb->NextEvent()) {
+            if (*event == "connect")
+                m_usbRecogniser.Clear();
+            m_transcript.Event("usb", *event);
+            continue;
+        }
+        const long n = m_usb->ReadSome(buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        (void)Serve(*m_usb, m_usbRecogniser, buffer, static_cast<size_t>(n));
+    }
+    DropTcpIfRequested();
+}
+
+int Server::PollTimeoutMs() const {
+    if (!m_restarting)
+        return 100;
+    const uint64_t now = Clock::MonotonicMs();
+    return m_unreachableUntilMs <= now
+               ? 0
+               : static_cast<int>(std::min<uint64_t>(100, m_unreachableUntilMs - now));
+}
+
+void Server::Waits(std::vector<pollfd>& fds, std::vector<Slot>& slots) const {
+    const auto add = [&](int fd, Slot slot) {
+        fds.push_back({fd, POLLIN, 0});
+        slots.push_back(slot);
+    };
+    // One host at a time: others wait in the backlog until this one leaves.
+    if (m_listener && m_listener->IsListening() && !m_tcpLink)
+        add(m_listener->Fd(), Slot::Listener);
+    if (m_tcpLink)
+        add(m_tcpLink->Fd(), Slot::Tcp);
+    if (m_pty)
+        add(m_pty->Fd(), Slot::Pty);
+    if (m_udp)
+        add(m_udp->Fd(), Slot::Udp);
+    if (m_usb)
+        add(m_usb->Fd(), Slot::Usb);
+    if (m_stopFd >= 0)
+        add(m_stopFd, Slot::Stop);
+}
+
+// The closes of a program that ended reach the USB device a moment after its end: wait for them
+// (briefly) so that the transcript ends with them.
+void Server::FinishUsbHost() {
+    if (!m_usb)
+        return;
+    const uint64_t deadline = Clock::MonotonicMs() + 200;
+    while (m_usb->HostsOpen() > 0 && Clock::MonotonicMs() < deadline)
+        Clock::SleepMs(2);
+    ServeUsbInput();
+}
+
+bool Server::Dispatch(Slot slot) {
+    switch (slot) {
+    case Slot::Listener:
+        if ((m_tcpLink = m_listener->Accept())) {
+            m_tcpRecogniser.Clear();
+            m_transcript.Event("tcp", "connect");
+        }
+        break;
+    case Slot::Tcp:
+        if (m_tcpLink)
+            ServeTcpInput();
+        break;
+    case Slot::Pty:
+        ServePtyInput();
+        break;
+    case Slot::Udp:
+        if (const std::string from = m_udp->HandleOne(!m_restarting); !from.empty())
+            m_transcript.Event("udp", "discovery", "answered " + from);
+        break;
+    case Slot::Usb:
+        ServeUsbInput();
+        break;
+    case Slot::Stop:
+        Log::WriteLog("Server::Run", "The host program ended");
+        FinishUsbHost();
+        return false;
+    }
+    return true;
+}
+
 void Server::Run(const std::atomic<bool>& stop) {
     Log::WriteLog("Server::Run", "Begin");
-    while (!stop.load()) {
+    bool serving = true;
+    while (serving && !stop.load()) {
         EndRestartIfDue();
         std::vector<pollfd> fds;
-        enum Slot { kListener, kTcp, kPty, kUdp };
         std::vector<Slot> slots;
-        const auto add = [&](int fd, Slot slot) {
-            fds.push_back({fd, POLLIN, 0});
-            slots.push_back(slot);
-        };
-        // One host at a time: others wait in the backlog until this one leaves.
-        if (m_listener && m_listener->IsListening() && !m_tcpLink)
-            add(m_listener->Fd(), kListener);
-        if (m_tcpLink)
-            add(m_tcpLink->Fd(), kTcp);
-        if (m_pty)
-            add(m_pty->Fd(), kPty);
-        if (m_udp)
-            add(m_udp->Fd(), kUdp);
-        if (::poll(fds.data(), fds.size(), 100) <= 0)
+        Waits(fds, slots);
+        if (::poll(fds.data(), fds.size(), PollTimeoutMs()) <= 0)
             continue;
-        for (size_t i = 0; i < fds.size(); ++i) {
-            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
-                continue;
-            switch (slots[i]) {
-            case kListener:
-                if ((m_tcpLink = m_listener->Accept())) {
-                    m_tcpRecogniser.Clear();
-                    m_transcript.Event("tcp", "connect");
-                }
-                break;
-            case kTcp:
-                if (m_tcpLink)
-                    ServeTcpInput();
-                break;
-            case kPty:
-                ServePtyInput();
-                break;
-            case kUdp:
-                if (const std::string from = m_udp->HandleOne(!m_restarting); !from.empty())
-                    m_transcript.Event("udp", "discovery", "answered " + from);
-                break;
-            }
-        }
+        for (size_t i = 0; i < fds.size() && serving; ++i)
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+                serving = Dispatch(slots[i]);
     }
     Log::WriteLog("Server::Run", "End");
 }

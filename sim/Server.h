@@ -1,6 +1,6 @@
-// The simulator's event loop: waits on the TCP listener, the one connected host, the pty line and the
-// discovery socket; cuts incoming bytes into requests, lets the Session decide, delivers the answers
-// with their delivery faults, writes the transcript, and plays the printer's restart.
+// The simulator's event loop: waits on the TCP listener, the one connected host, the pty line, the
+// emulated USB printer and the discovery socket; cuts incoming bytes into requests, lets the Session decide,
+// delivers the answers with their delivery faults, writes the transcript, and plays the printer's restart.
 #pragma once
 
 #include "sim/PtyTransport.h"
@@ -9,9 +9,12 @@
 #include "sim/TcpTransport.h"
 #include "sim/Transcript.h"
 #include "sim/UdpResponder.h"
+#include "sim/UsbTransport.h"
 
 #include <atomic>
 #include <memory>
+#include <poll.h>
+#include <vector>
 
 namespace sim {
 
@@ -22,6 +25,9 @@ public:
     void AddTcp(std::unique_ptr<TcpListener> listener) { m_listener = std::move(listener); }
     void AddPty(std::unique_ptr<PtyLink> pty) { m_pty = std::move(pty); }
     void AddUdp(std::unique_ptr<UdpResponder> udp) { m_udp = std::move(udp); }
+    void AddUsb(std::unique_ptr<UsbLink> usb) { m_usb = std::move(usb); }
+    // Run also ends as soon as this descriptor becomes readable (the host program has ended).
+    void StopWhenReadable(int fd) { m_stopFd = fd; }
 
     // Serves until `stop` becomes true (checked at least every 100 ms).
     void Run(const std::atomic<bool>& stop);
@@ -32,11 +38,21 @@ public:
     [[nodiscard]] bool Unreachable() const;
 
 private:
+    enum class Slot { Listener, Tcp, Pty, Udp, Usb, Stop };
+
+    // The descriptors to wait on now, each with what it stands for.
+    void Waits(std::vector<pollfd>& fds, std::vector<Slot>& slots) const;
+    [[nodiscard]] int PollTimeoutMs() const;
+    // Serves what became ready; false when the loop must end.
+    [[nodiscard]] bool Dispatch(Slot slot);
     [[nodiscard]] bool Deliver(Link& link, const Outcome& outcome);
     void BeginRestart();
     void EndRestartIfDue();
     void ServeTcpInput();
     void ServePtyInput();
+    void ServeUsbInput();
+    void FinishUsbHost();
+    void DropTcpIfRequested();
 
     PrinterState& m_state;
     Session m_session;
@@ -47,6 +63,9 @@ private:
     std::unique_ptr<PtyLink> m_pty;
     Recogniser m_ptyRecogniser;
     std::unique_ptr<UdpResponder> m_udp;
+    std::unique_ptr<UsbLink> m_usb;
+    Recogniser m_usbRecogniser;
+    int m_stopFd = -1;
     uint64_t m_unreachableUntilMs = 0;
     bool m_restarting = false;
     bool m_dropRequested = false;

@@ -1,5 +1,5 @@
-// The printer's byte-stream connections to a host, behind one interface: TCP, the pty pair, and
-// (later) the emulated USB device. A transport only moves bytes; the Server decides what they mean.
+// The printer's byte-stream connections to a host, behind one interface: TCP, the pty pair and the
+// emulated USB device. A transport only moves bytes; the Server decides what they mean.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +28,7 @@ public:
     }
     // True when the host can be hung up on (a serial line cannot).
     [[nodiscard]] virtual bool CanDrop() const { return true; }
-    // "tcp", "pty", ...: the transcript's "via".
+    // "tcp", "pty", "usb": the transcript's "via".
     [[nodiscard]] virtual std::string Via() const = 0;
 };
 

@@ -1,19 +1,12 @@
 # The USB printer-class port against USB devices emulated by umockdev: libusb runs for real, and only
 # the kernel's usbfs behind /dev/bus/usb is played by the emulated devices. The suite needs umockdev's
 # preload, so every case runs under umockdev-wrapper.
-pkg_check_modules(UMOCKDEV IMPORTED_TARGET umockdev-1.0)
+# The emulated devices are the printer simulator's (sim/usb); it builds them when umockdev is there.
 find_program(UMOCKDEV_WRAPPER umockdev-wrapper)
-if(NOT UMOCKDEV_FOUND OR NOT UMOCKDEV_WRAPPER)
-    message(WARNING "umockdev (libumockdev-dev, umockdev) not found: the USB port tests are not built")
+if(NOT TARGET dalvora_sim_usb OR NOT UMOCKDEV_WRAPPER)
+    message(WARNING "umockdev (libumockdev-dev, umockdev) or the simulator missing: the USB port tests are not built")
     return()
 endif()
-
-add_library(dalvora_umockdev_usb STATIC
-    ${PROJECT_SOURCE_DIR}/tests/support/umockdev/EmulatedUsbDevice.cpp
-    ${PROJECT_SOURCE_DIR}/tests/support/umockdev/UsbTestbed.cpp
-)
-target_include_directories(dalvora_umockdev_usb PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(dalvora_umockdev_usb PUBLIC PkgConfig::UMOCKDEV)
 
 add_executable(dalvora_usb_tests
     ${CMAKE_CURRENT_LIST_DIR}/usb/UsbEnumerationTest.cpp
@@ -23,7 +16,7 @@ add_executable(dalvora_usb_tests
     ${CMAKE_CURRENT_LIST_DIR}/usb/UsbReconnectTest.cpp
 )
 target_link_libraries(dalvora_usb_tests PRIVATE
-    dalvora_core dalvora_test_support dalvora_umockdev_usb GTest::gtest_main GTest::gmock)
+    dalvora_core dalvora_test_support dalvora_sim_usb GTest::gtest_main GTest::gmock)
 
 # umockdev's testbeds live under TMPDIR; keep them inside the build tree.
 set(usb_test_tmp ${CMAKE_CURRENT_BINARY_DIR}/usb_tmp)

@@ -121,6 +121,23 @@ TEST_F(SendTcfx, OnlyChangedItemsAndTheDateTimeAreWrittenThenStoredAndReset) {
     EXPECT_EQ(stored->GetCurrentUIValue(), list->GetCurrentUIValue());
 }
 
+// The same printer (profile) over USB takes the archive read over Ethernet.
+TEST_F(SendTcfx, OverUsbToo) {
+    PrinterData data = ReadPrinter(printer);
+    auto* list = dynamic_cast<SetupItemTypeList*>(data.FindSetupItem(data.GetSetupItems().front()->GetId()));
+    ASSERT_NE(list, nullptr) << "the default profile starts with a list item";
+    list->SetCurrentUIValue(list->GetItems().back().Value);
+    TempDir dir;
+    const std::string archive = SaveArchive(data, dir.file("edited.tcfx"));
+    ProcessResult r =
+        DalvoraOverUsb({"--transcript", dir.file("usb.jsonl")}, {"--sendtcfx", "-v", "-f", archive});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::string transcript = ReadWholeFile(dir.file("usb.jsonl"));
+    EXPECT_NE(transcript.find("\"request\":\"C5\",\"received\""), std::string::npos);
+    EXPECT_NE(transcript.find("\"request\":\"C6\""), std::string::npos);
+    EXPECT_NE(transcript.find("\"request\":\"C7\""), std::string::npos);
+}
+
 TEST_F(SendTcfx, AllItemsWithOdZero) {
     PrinterData data = ReadPrinter(printer);
     TempDir dir;

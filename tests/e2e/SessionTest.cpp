@@ -82,6 +82,24 @@ TEST(PrinterVersion, SerialSearchFindsThePrinterAt38400) {
     EXPECT_GT(printer.Count("C4"), 50);
 }
 
+TEST(PrinterVersion, WholeSetupsAndAToolOverUsb) {
+    for (const auto& [profile, minimum] : {std::pair<std::string, int>{"default", 50}, {"large", 600}}) {
+        TempDir dir;
+        ProcessResult r = DalvoraOverUsb({"--profile", profile, "--transcript", dir.file("t.jsonl")},
+                                         {"--printerversion", "-v"}, 180000);
+        ASSERT_EQ(r.exitCode, 0) << profile << "\n" << r.out << r.err;
+        EXPECT_TRUE(Has(r.out, "GSI: 0x")) << r.out;
+        const std::string transcript = ReadWholeFile(dir.file("t.jsonl"));
+        const int items = Occurrences(transcript, "\"request\":\"C4\"");
+        EXPECT_GE(items, minimum) << profile;
+        EXPECT_TRUE(Has(r.out, "Setup items: " + std::to_string(items) + " (data errors: 0)")) << r.out;
+        EXPECT_EQ(Occurrences(transcript, "\"via\":\"usb\""), Occurrences(transcript, "\"via\":"));
+    }
+    ProcessResult tool = DalvoraOverUsb({}, {"--exectool", "-v", "-rtool", "1-5"});
+    EXPECT_EQ(tool.exitCode, 0) << tool.out << tool.err;
+    EXPECT_TRUE(Has(tool.out, "HEAD TEST OK\n")) << tool.out;
+}
+
 TEST(ExecTool, EveryToolRunsWithItsOwnRequest) {
     SimPrinter printer;
     ASSERT_TRUE(printer.Started());

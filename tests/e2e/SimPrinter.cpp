@@ -80,6 +80,17 @@ ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs) {
     return RunProcess(DALVORA_BINARY, args, options);
 }
 
+ProcessResult DalvoraOverUsb(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
+                             int timeoutMs) {
+    ProcessOptions options;
+    options.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    options.env.emplace_back("DALVORA_TESTONLY_TIME_SCALE", kTimeScale);
+    options.timeoutMs = timeoutMs;
+    std::vector<std::string> all = Args(simArgs, {"--usb", "--", DALVORA_BINARY});
+    all = Args(all, args);
+    return RunProcess(DALVORA_SIM_BINARY, Args(all, {"-t", "usb", "-d", "ANY"}), options);
+}
+
 std::vector<std::string> Args(std::vector<std::string> first, const std::vector<std::string>& second) {
     first.insert(first.end(), second.begin(), second.end());
     return first;

@@ -68,5 +68,9 @@ private:
 
 // The real dalvora, with waits scaled down.
 ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs = 60000);
+// The same as the USB host of a simulated USB printer (`dalvora-printer-sim --usb -- dalvora ...`),
+// which starts it under umockdev's preload; the device is "-t usb -d ANY".
+ProcessResult DalvoraOverUsb(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
+                             int timeoutMs = 60000);
 // Joins option lists.
 std::vector<std::string> Args(std::vector<std::string> first, const std::vector<std::string>& second);

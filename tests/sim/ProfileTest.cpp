@@ -4,6 +4,7 @@
 
 #include "sim/Options.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -88,8 +89,19 @@ INSTANTIATE_TEST_SUITE_P(
                    "unknown kind \"slider\""},
         BadProfile{"WrongType", [](json& p) { p["items"][0]["first"] = "zero"; },
                    "items[0].first: expected an integer"},
-        BadProfile{"MissingMember", [](json& p) { p["items"][1].erase("max"); },
-                   "items[1]: missing \"max\""}),
+        BadProfile{"MissingMember", [](json& p) { p["items"][1].erase("max"); }, "items[1]: missing \"max\""},
+        BadProfile{"UsbNotAnObject", [](json& p) { p["usb"] = 7; }, "usb: expected an object"},
+        BadProfile{"UsbVidTooLarge", [](json& p) { p["usb"]["vid"] = "0x10000"; },
+                   "usb.vid: a USB vendor id is 0..0xFFFF"},
+        BadProfile{"UsbPidTooLarge", [](json& p) { p["usb"]["pid"] = 65536; }, "usb.pid: a USB product id"},
+        BadProfile{"UsbClassTooLarge", [](json& p) { p["usb"]["class"] = 256; }, "usb.class: a USB class"},
+        BadProfile{"UsbSerialEmpty", [](json& p) { p["usb"]["serial"] = ""; },
+                   "usb.serial: needs 1..126 characters"},
+        BadProfile{"UsbSerialTooLong", [](json& p) { p["usb"]["serial"] = std::string(127, 'A'); },
+                   "usb.serial: needs 1..126 characters"},
+        BadProfile{"UsbSerialWithBar", [](json& p) { p["usb"]["serial"] = "A|B"; }, "no '|'"},
+        BadProfile{"UsbSerialNotText", [](json& p) { p["usb"]["serial"] = 5; },
+                   "usb.serial: expected a text"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileLoad, RejectsBrokenJsonAndNumbersGivenAsHexTexts) {
@@ -100,6 +112,26 @@ TEST(ProfileLoad, RejectsBrokenJsonAndNumbersGivenAsHexTexts) {
     EXPECT_EQ(p.capabilities, 0x1B5u);
     EXPECT_FALSE(
         sim::LoadProfileText(SmallProfile(R"({"capabilities": null})"), "t").capabilities.has_value());
+}
+
+TEST(ProfileLoad, UsbIdentityDefaultsToTheMakersPrinter) {
+    const sim::UsbSection byDefault = sim::LoadProfileText(SmallProfile(), "t").usb;
+    EXPECT_EQ(byDefault.vid, ProductIds::kVendorId);
+    EXPECT_EQ(byDefault.pid, 0x0101u);
+    EXPECT_EQ(byDefault.serial, "SIM000001");
+    EXPECT_EQ(byDefault.deviceClass, ProductIds::kPrinterClass);
+    // Members given replace only themselves; null means no serial-number descriptor.
+    const sim::UsbSection given =
+        sim::LoadProfileText(SmallProfile(R"({"usb": {"pid": "0x0abc", "serial": null, "class": 0}})"), "t")
+            .usb;
+    EXPECT_EQ(given.vid, ProductIds::kVendorId);
+    EXPECT_EQ(given.pid, 0x0ABCu);
+    EXPECT_FALSE(given.serial.has_value());
+    EXPECT_EQ(given.deviceClass, 0u);
+    const std::string longest(126, 'Z');
+    EXPECT_EQ(
+        sim::LoadProfileText(SmallProfile(R"({"usb": {"serial": ")" + longest + R"("}})"), "t").usb.serial,
+        longest);
 }
 
 TEST(ShippedProfiles, DefaultIsARealisticPrinter) {
@@ -142,6 +174,10 @@ TEST(ShippedProfiles, DefaultIsARealisticPrinter) {
     EXPECT_TRUE(ipv4);
     EXPECT_TRUE(twoPartLink);
     EXPECT_TRUE(p.capabilities && p.tools && p.status && p.upgrade && p.lifeInfo && p.modules);
+    // Its USB serial number is the one its device information tells.
+    ASSERT_TRUE(p.usb.serial && p.deviceInfo);
+    EXPECT_NE(std::find((*p.deviceInfo).begin(), (*p.deviceInfo).end(), "Serial number: " + *p.usb.serial),
+              (*p.deviceInfo).end());
 }
 
 TEST(ShippedProfiles, LargeAndMinimal) {

@@ -91,10 +91,10 @@ std::string SimProcess::ReadLine() {
     }
 }
 
-int SimProcess::Stop() {
+int SimProcess::Stop(int signal) {
     if (m_pid <= 0)
         return -1;
-    ::kill(m_pid, SIGTERM);
+    ::kill(m_pid, signal);
     int status = 0;
     ::waitpid(m_pid, &status, 0);
     m_pid = -1;

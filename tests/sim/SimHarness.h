@@ -30,8 +30,8 @@ public:
 
     // The next line of standard output ("" after 5 s or at the end).
     std::string ReadLine();
-    // Ends it and returns the exit status (or 128 + signal).
-    int Stop();
+    // Ends it with the signal and returns the exit status (or 128 + signal).
+    int Stop(int signal = 15);
 
 private:
     pid_t m_pid = -1;

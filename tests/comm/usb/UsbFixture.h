@@ -4,13 +4,17 @@
 #include "app/Clock.h"
 #include "comm/ComPortUsbIntPRN.h"
 #include "comm/ProductIds.h"
-#include "tests/support/umockdev/UsbTestbed.h"
+#include "sim/usb/UsbTestbed.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
 #include <string>
+
+using sim::EmulatedUsbDevice;
+using sim::UsbDeviceSetup;
+using sim::UsbTestbed;
 
 class UsbTest : public ::testing::Test {
 protected:

@@ -1,4 +1,7 @@
-#include "tests/support/umockdev/EmulatedUsbDevice.h"
+// The usbfs requests of one emulated device; see EmulatedUsbDevice.h.
+#include "sim/usb/EmulatedUsbDevice.h"
+
+#include "sim/usb/UsbDescriptors.h"
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -9,59 +12,10 @@
 #include <cstdio>
 #include <cstring>
 
+namespace sim {
 namespace {
-constexpr uint8_t kSerialIndex = 3;
-constexpr uint8_t kConfigurationValue = 1;
+
 constexpr const char* kKernelDriverName = "usblp";
-
-void Put16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-std::vector<uint8_t> DeviceDescriptor(const UsbDeviceSetup& setup) {
-    std::vector<uint8_t> d = {18, 1};
-    Put16(d, 0x0200);
-    d.insert(d.end(), {setup.deviceClass, 0, 0, 64});
-    Put16(d, setup.vid);
-    Put16(d, setup.pid);
-    Put16(d, 0x0100);
-    d.insert(d.end(), {0, 0, static_cast<uint8_t>(setup.serial ? kSerialIndex : 0), 1});
-    return d;
-}
-
-std::vector<uint8_t> ConfigurationDescriptor(const UsbDeviceSetup& setup) {
-    std::vector<uint8_t> body;
-    for (size_t i = 0; i < setup.interfaceClasses.size(); ++i) {
-        const uint8_t endpoints = i == 0 ? 2 : 0;
-        body.insert(body.end(),
-                    {9, 4, static_cast<uint8_t>(i), 0, endpoints, setup.interfaceClasses[i], 1, 2, 0});
-        if (i != 0)
-            continue;
-        const uint8_t first =
-            setup.inEndpointFirst ? EmulatedUsbDevice::kInEndpoint : EmulatedUsbDevice::kOutEndpoint;
-        const uint8_t second =
-            setup.inEndpointFirst ? EmulatedUsbDevice::kOutEndpoint : EmulatedUsbDevice::kInEndpoint;
-        for (uint8_t address : {first, second}) {
-            body.insert(body.end(), {7, 5, address, 2});
-            Put16(body, 64);
-            body.push_back(0);
-        }
-    }
-    std::vector<uint8_t> d = {9, 2};
-    Put16(d, static_cast<uint16_t>(9 + body.size()));
-    d.insert(d.end(),
-             {static_cast<uint8_t>(setup.interfaceClasses.size()), kConfigurationValue, 0, 0x80, 50});
-    d.insert(d.end(), body.begin(), body.end());
-    return d;
-}
-
-std::vector<uint8_t> StringDescriptor(const std::string& text) {
-    std::vector<uint8_t> d = {static_cast<uint8_t>(2 + 2 * text.size()), 3};
-    for (char c : text)
-        Put16(d, static_cast<uint8_t>(c));
-    return d;
-}
 
 // The arg of most requests points at a struct; resolving gives its local copy (owned by the caller).
 UMockdevIoctlData* ResolveStruct(UMockdevIoctlData* arg, size_t size) {
@@ -74,6 +28,11 @@ UMockdevIoctlData* ResolveStruct(UMockdevIoctlData* arg, size_t size) {
     }
     return data;
 }
+
+usbdevfs_urb* Header(UMockdevIoctlData* urb) {
+    return reinterpret_cast<usbdevfs_urb*>(urb->data);
+}
+
 } // namespace
 
 EmulatedUsbDevice::EmulatedUsbDevice(UsbDeviceSetup setup, int devnum)
@@ -88,6 +47,8 @@ EmulatedUsbDevice::EmulatedUsbDevice(UsbDeviceSetup setup, int devnum)
 EmulatedUsbDevice::~EmulatedUsbDevice() {
     g_signal_handlers_disconnect_by_data(m_handler, this);
     std::lock_guard lock(m_mutex);
+    for (const auto& [client, opened] : m_openClients)
+        g_object_weak_unref(G_OBJECT(client), &EmulatedUsbDevice::OnClientFinalized, this);
     for (auto* queue : {&m_pendingIn, &m_done, &m_reaped})
         for (Urb& urb : *queue)
             Release(urb);
@@ -105,16 +66,27 @@ std::string EmulatedUsbDevice::SysName() const {
 }
 
 std::vector<uint8_t> EmulatedUsbDevice::Descriptors() const {
-    std::vector<uint8_t> all = DeviceDescriptor(m_setup);
-    std::vector<uint8_t> config = ConfigurationDescriptor(m_setup);
+    std::vector<uint8_t> all = usbdesc::DeviceDescriptor(m_setup);
+    std::vector<uint8_t> config = usbdesc::ConfigurationDescriptor(m_setup);
     all.insert(all.end(), config.begin(), config.end());
     return all;
 }
 
-void EmulatedUsbDevice::QueueInput(std::vector<uint8_t> packet) {
+void EmulatedUsbDevice::Observe(UsbHostObserver* observer) {
     std::lock_guard lock(m_mutex);
-    m_input.push_back(std::move(packet));
+    m_observer = observer;
+}
+
+bool EmulatedUsbDevice::QueueInput(std::vector<uint8_t> packet) {
+    std::lock_guard lock(m_mutex);
+    if (m_gone)
+        return false;
+    if (m_setup.streamInput && !packet.empty())
+        m_stream.push_back({m_opens, std::move(packet), 0});
+    else if (!m_setup.streamInput)
+        m_input.push_back(std::move(packet));
     FeedPendingInput();
+    return true;
 }
 
 std::vector<uint8_t> EmulatedUsbDevice::Written() const {
@@ -148,9 +120,16 @@ int EmulatedUsbDevice::OpenCount() const {
     return m_opens;
 }
 
+int EmulatedUsbDevice::OpenClients() const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_openClients.size());
+}
+
 void EmulatedUsbDevice::Disconnect() {
     std::lock_guard lock(m_mutex);
     m_gone = true;
+    m_stream.clear();
+    m_input.clear();
     while (!m_pendingIn.empty()) {
         Urb urb = m_pendingIn.front();
         m_pendingIn.pop_front();
@@ -175,28 +154,57 @@ gboolean EmulatedUsbDevice::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* cli
     return TRUE;
 }
 
-void EmulatedUsbDevice::OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer self) {
+void EmulatedUsbDevice::OnConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     auto* device = static_cast<EmulatedUsbDevice*>(self);
     std::lock_guard lock(device->m_mutex);
-    ++device->m_opens;
+    device->m_openClients[client] = ++device->m_opens;
+    // This umockdev release does not always say "client-vanished": the client object's end tells too.
+    g_object_weak_ref(G_OBJECT(client), &EmulatedUsbDevice::OnClientFinalized, self);
+    if (device->m_observer != nullptr)
+        device->m_observer->Opened();
 }
 
 void EmulatedUsbDevice::OnVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-    auto* device = static_cast<EmulatedUsbDevice*>(self);
-    std::lock_guard lock(device->m_mutex);
+    static_cast<EmulatedUsbDevice*>(self)->HostClosed(client, true);
+}
+
+void EmulatedUsbDevice::OnClientFinalized(gpointer self, GObject* client) {
+    static_cast<EmulatedUsbDevice*>(self)->HostClosed(reinterpret_cast<UMockdevIoctlClient*>(client), false);
+}
+
+void EmulatedUsbDevice::HostClosed(UMockdevIoctlClient* client, bool clientAlive) {
+    std::vector<Urb> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_openClients.erase(client) == 0)
+            return; // told already
+        if (clientAlive)
+            g_object_weak_unref(G_OBJECT(client), &EmulatedUsbDevice::OnClientFinalized, this);
+        dropped = ForgetClient(client);
+        if (m_observer != nullptr)
+            m_observer->Closed();
+    }
+    // Released outside the lock: the last reference to an object may end more of umockdev's objects.
+    for (Urb& urb : dropped)
+        Release(urb);
+}
+
+std::vector<EmulatedUsbDevice::Urb> EmulatedUsbDevice::ForgetClient(UMockdevIoctlClient* client) {
     // A closed file descriptor gives up its interfaces and transfers, as usbfs does.
-    for (auto it = device->m_claimedBy.begin(); it != device->m_claimedBy.end();)
-        it = it->second == client ? device->m_claimedBy.erase(it) : std::next(it);
-    for (auto* queue : {&device->m_pendingIn, &device->m_done}) {
+    for (auto it = m_claimedBy.begin(); it != m_claimedBy.end();)
+        it = it->second == client ? m_claimedBy.erase(it) : std::next(it);
+    std::vector<Urb> dropped;
+    for (auto* queue : {&m_pendingIn, &m_done}) {
         for (auto it = queue->begin(); it != queue->end();) {
             if (it->client == client) {
-                device->Release(*it);
+                dropped.push_back(*it);
                 it = queue->erase(it);
             } else {
                 ++it;
             }
         }
     }
+    return dropped;
 }
 
 long EmulatedUsbDevice::Dispatch(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg,
@@ -328,7 +336,7 @@ long EmulatedUsbDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* a
         return -1;
     }
     urb.key = urb.urb->client_addr;
-    auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
+    usbdevfs_urb* header = Header(urb.urb);
     if (header->buffer_length > 0) {
         GError* error = nullptr;
         urb.buffer = umockdev_ioctl_data_resolve(urb.urb, offsetof(usbdevfs_urb, buffer),
@@ -344,12 +352,20 @@ long EmulatedUsbDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* a
     header->actual_length = 0;
     if (header->type == USBDEVFS_URB_TYPE_CONTROL) {
         CompleteControl(urb);
-    } else if (header->type != USBDEVFS_URB_TYPE_BULK ||
-               (header->endpoint != kInEndpoint && header->endpoint != kOutEndpoint)) {
+        return 0;
+    }
+    return SubmitBulk(urb, err);
+}
+
+long EmulatedUsbDevice::SubmitBulk(Urb& urb, int* err) {
+    const usbdevfs_urb* header = Header(urb.urb);
+    if (header->type != USBDEVFS_URB_TYPE_BULK ||
+        (header->endpoint != kInEndpoint && header->endpoint != kOutEndpoint)) {
         Release(urb);
         *err = EINVAL;
         return -1;
-    } else if ((header->endpoint & 0x80) != 0) {
+    }
+    if ((header->endpoint & 0x80) != 0) {
         m_pendingIn.push_back(urb);
         FeedPendingInput();
     } else {
@@ -359,13 +375,13 @@ long EmulatedUsbDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* a
 }
 
 void EmulatedUsbDevice::CompleteControl(Urb& urb) {
-    auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
+    const usbdevfs_urb* header = Header(urb.urb);
     if (urb.buffer == nullptr || header->buffer_length < 8) {
         Finish(urb, -EPIPE, 0);
         return;
     }
     uint8_t* setup = urb.buffer->data;
-    const int answered = ControlAnswer(setup, setup + 8, header->buffer_length - 8);
+    const int answered = usbdesc::ControlAnswer(m_setup, setup, setup + 8, header->buffer_length - 8);
     if (answered < 0)
         Finish(urb, -EPIPE, 0);
     else
@@ -373,35 +389,76 @@ void EmulatedUsbDevice::CompleteControl(Urb& urb) {
 }
 
 void EmulatedUsbDevice::CompleteOut(Urb& urb) {
-    auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
+    const usbdevfs_urb* header = Header(urb.urb);
     if (m_failWrites) {
         Finish(urb, -EPIPE, 0);
         return;
     }
     const int length = header->buffer_length;
-    if (urb.buffer != nullptr)
-        m_written.insert(m_written.end(), urb.buffer->data, urb.buffer->data + length);
-    m_outSizes.push_back(static_cast<size_t>(length));
+    const uint8_t* data = urb.buffer != nullptr ? urb.buffer->data : nullptr;
+    if (m_observer != nullptr) {
+        if (data != nullptr)
+            m_observer->Received(data, static_cast<size_t>(length));
+    } else {
+        if (data != nullptr)
+            m_written.insert(m_written.end(), data, data + length);
+        m_outSizes.push_back(static_cast<size_t>(length));
+    }
     Finish(urb, 0, length);
 }
 
 void EmulatedUsbDevice::FeedPendingInput() {
-    while (!m_pendingIn.empty() && !m_input.empty()) {
+    while (!m_pendingIn.empty()) {
+        UMockdevIoctlClient* reader = m_pendingIn.front().client;
+        if (m_setup.streamInput ? !StreamReadyFor(reader) : m_input.empty())
+            return;
         Urb urb = m_pendingIn.front();
         m_pendingIn.pop_front();
-        std::vector<uint8_t> packet = std::move(m_input.front());
-        m_input.pop_front();
-        auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
-        const size_t length =
-            std::min(packet.size(), static_cast<size_t>(std::max(header->buffer_length, 0)));
-        if (length > 0)
-            memcpy(urb.buffer->data, packet.data(), length);
-        Finish(urb, 0, static_cast<int>(length));
+        if (m_setup.streamInput)
+            FeedFromStream(urb);
+        else
+            FeedPacket(urb);
     }
 }
 
+void EmulatedUsbDevice::FeedPacket(Urb& urb) {
+    std::vector<uint8_t> packet = std::move(m_input.front());
+    m_input.pop_front();
+    const size_t length =
+        std::min(packet.size(), static_cast<size_t>(std::max(Header(urb.urb)->buffer_length, 0)));
+    if (length > 0)
+        memcpy(urb.buffer->data, packet.data(), length);
+    Finish(urb, 0, static_cast<int>(length));
+}
+
+bool EmulatedUsbDevice::StreamReadyFor(UMockdevIoctlClient* reader) {
+    // Bytes queued before this host opened the device were meant for an earlier one: a host that
+    // opens the printer anew finds no answer left over. (The close of a device node is told too late
+    // to clear them then.)
+    auto it = m_openClients.find(reader);
+    const int opened = it == m_openClients.end() ? 0 : it->second;
+    while (!m_stream.empty() && m_stream.front().opensBefore < opened)
+        m_stream.pop_front();
+    return !m_stream.empty();
+}
+
+void EmulatedUsbDevice::FeedFromStream(Urb& urb) {
+    const size_t room = static_cast<size_t>(std::max(Header(urb.urb)->buffer_length, 0));
+    size_t filled = 0;
+    while (filled < room && !m_stream.empty()) {
+        StreamChunk& chunk = m_stream.front();
+        const size_t n = std::min(room - filled, chunk.bytes.size() - chunk.used);
+        memcpy(urb.buffer->data + filled, chunk.bytes.data() + chunk.used, n);
+        filled += n;
+        chunk.used += n;
+        if (chunk.used == chunk.bytes.size())
+            m_stream.pop_front();
+    }
+    Finish(urb, 0, static_cast<int>(filled));
+}
+
 void EmulatedUsbDevice::Finish(Urb urb, int status, int actualLength) {
-    auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
+    usbdevfs_urb* header = Header(urb.urb);
     header->status = status;
     header->actual_length = actualLength;
     m_done.push_back(urb);
@@ -464,41 +521,13 @@ long EmulatedUsbDevice::Control(UMockdevIoctlData* arg, int* err) {
             g_error_free(error);
     }
     if (buffer != nullptr || transfer->wLength == 0)
-        result = ControlAnswer(setup, buffer ? buffer->data : nullptr, transfer->wLength);
+        result = usbdesc::ControlAnswer(m_setup, setup, buffer ? buffer->data : nullptr, transfer->wLength);
     if (result < 0)
         *err = EPIPE;
     if (buffer != nullptr)
         g_object_unref(buffer);
     g_object_unref(data);
     return result < 0 ? -1 : result;
-}
-
-int EmulatedUsbDevice::ControlAnswer(const uint8_t* setup, uint8_t* data, int length) const {
-    const uint8_t requestType = setup[0];
-    const uint8_t request = setup[1];
-    const uint8_t index = setup[2];
-    const uint8_t type = setup[3];
-    std::vector<uint8_t> answer;
-    if (requestType == 0x80 && request == 6) {
-        if (type == 1)
-            answer = DeviceDescriptor(m_setup);
-        else if (type == 2 && m_setup.configured && index == 0)
-            answer = ConfigurationDescriptor(m_setup);
-        else if (type == 3 && index == 0)
-            answer = {4, 3, 0x09, 0x04};
-        else if (type == 3 && index == kSerialIndex && m_setup.serial)
-            answer = StringDescriptor(*m_setup.serial);
-        else
-            return -1;
-    } else if (requestType == 0x80 && request == 8) {
-        answer = {static_cast<uint8_t>(m_setup.configured ? kConfigurationValue : 0)};
-    } else {
-        return -1;
-    }
-    const int count = std::min(length, static_cast<int>(answer.size()));
-    if (count > 0)
-        memcpy(data, answer.data(), static_cast<size_t>(count));
-    return count;
 }
 
 void EmulatedUsbDevice::Release(Urb& urb) {
@@ -509,3 +538,5 @@ void EmulatedUsbDevice::Release(Urb& urb) {
     urb.buffer = nullptr;
     urb.urb = nullptr;
 }
+
+} // namespace sim

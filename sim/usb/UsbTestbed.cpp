@@ -1,4 +1,5 @@
-#include "tests/support/umockdev/UsbTestbed.h"
+// The testbed and its sysfs records; see UsbTestbed.h.
+#include "sim/usb/UsbTestbed.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace sim {
 namespace {
 std::string Hex(const std::vector<uint8_t>& bytes) {
     std::string text;
@@ -125,3 +127,5 @@ void UsbTestbed::AddRootHub(int bus) {
     }
     m_busesWithHub.push_back(bus);
 }
+
+} // namespace sim

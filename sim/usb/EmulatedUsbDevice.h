@@ -1,6 +1,7 @@
 // One USB device emulated at the usbfs ioctl level for libusb running under umockdev's preload: its
-// descriptors, serial string, interfaces with an optional kernel driver, and bulk endpoints whose
-// traffic the test scripts (queued input) and inspects (recorded output).
+// descriptors, serial string, interfaces with an optional kernel driver, and bulk endpoints. What the
+// host sends either is recorded (tests inspect it) or goes to an observer (the simulator answers it);
+// what the device sends is queued as packets (one per IN transfer) or as a byte stream.
 #pragma once
 
 #include <umockdev.h>
@@ -13,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 struct UsbDeviceSetup {
     uint16_t vid = 0;
     uint16_t pid = 0;
@@ -23,8 +26,22 @@ struct UsbDeviceSetup {
     bool configured = true; // false: unconfigured, no active configuration descriptor can be read
     bool kernelDriverOnInterface0 = false; // a kernel driver holds interface 0 until detached
     bool kernelDriverOnInterface1 = false;
+    // Queued input is one byte stream: an IN transfer takes what is there up to its length and the rest
+    // waits for the next one, as the bytes of a printer's answer do. Otherwise each queued packet
+    // completes one transfer and is cut to its length.
+    bool streamInput = false;
     int bus = 1;
     int port = 1; // port on the root hub: the device's location
+};
+
+// Told what the host does, on umockdev's worker thread with the device's lock held: it must not call
+// back into the device.
+class UsbHostObserver {
+public:
+    virtual ~UsbHostObserver() = default;
+    virtual void Opened() = 0;
+    virtual void Closed() = 0;
+    virtual void Received(const uint8_t* data, size_t length) = 0; // one OUT transfer
 };
 
 class EmulatedUsbDevice {
@@ -44,9 +61,13 @@ public:
     std::vector<uint8_t> Descriptors() const;
     UMockdevIoctlBase* Handler() const { return m_handler; }
 
-    // Each queued packet completes one IN transfer (cut to the transfer's length).
-    void QueueInput(std::vector<uint8_t> packet);
-    // Bytes of all OUT transfers, and the length of each OUT transfer, in order.
+    // With an observer, OUT bytes go to it instead of being recorded; null stops that. The observer
+    // must outlive the device or be removed first.
+    void Observe(UsbHostObserver* observer);
+    // A packet (or, with streamInput, more bytes of the stream) for the IN endpoint. False once the
+    // device is gone.
+    bool QueueInput(std::vector<uint8_t> packet);
+    // Bytes of all recorded OUT transfers, and the length of each OUT transfer, in order.
     std::vector<uint8_t> Written() const;
     std::vector<size_t> OutTransferSizes() const;
     // Stall every further OUT transfer.
@@ -55,10 +76,16 @@ public:
     bool Claimed(unsigned interface) const;
     // From now on the device is gone: pending transfers end, every request fails with ENODEV.
     void Disconnect();
-    // Number of times the device node was opened.
+    // Number of times the device node was opened, and how many of those opens are still open.
     int OpenCount() const;
+    int OpenClients() const;
 
 private:
+    struct StreamChunk {
+        int opensBefore; // how many times the device had been opened when the bytes were queued
+        std::vector<uint8_t> bytes;
+        size_t used;
+    };
     struct Urb {
         UMockdevIoctlClient* client;
         uintptr_t key; // the client's address of the URB
@@ -69,21 +96,27 @@ private:
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
     static void OnConnected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
     static void OnVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
+    static void OnClientFinalized(gpointer self, GObject* client);
+    void HostClosed(UMockdevIoctlClient* client, bool clientAlive);
 
     // Each returns the ioctl result, errno set in *err.
     long Dispatch(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
     long Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
+    long SubmitBulk(Urb& urb, int* err);
     long Discard(UMockdevIoctlData* arg, int* err);
     long Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
     long Control(UMockdevIoctlData* arg, int* err);
     long GetDriver(UMockdevIoctlData* arg, int* err);
     long DriverCommand(UMockdevIoctlData* arg, int* err);
     long Claim(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
-    // Answers a standard control request into data (at most length bytes); -1 stalls it.
-    int ControlAnswer(const uint8_t* setup, uint8_t* data, int length) const;
+    // Takes the client's interfaces and transfers away; the transfers are for the caller to release.
+    std::vector<Urb> ForgetClient(UMockdevIoctlClient* client);
     void CompleteControl(Urb& urb);
     void CompleteOut(Urb& urb);
     void FeedPendingInput();
+    void FeedPacket(Urb& urb);
+    [[nodiscard]] bool StreamReadyFor(UMockdevIoctlClient* reader);
+    void FeedFromStream(Urb& urb);
     void Finish(Urb urb, int status, int actualLength);
     void Release(Urb& urb);
 
@@ -92,6 +125,7 @@ private:
     UMockdevIoctlBase* m_handler;
     mutable std::mutex m_mutex;
     std::deque<std::vector<uint8_t>> m_input;
+    std::deque<StreamChunk> m_stream;
     std::deque<Urb> m_pendingIn;
     std::deque<Urb> m_done;
     std::deque<Urb> m_reaped;
@@ -99,7 +133,11 @@ private:
     std::vector<size_t> m_outSizes;
     std::map<unsigned, UMockdevIoctlClient*> m_claimedBy;
     std::map<unsigned, bool> m_kernelDriver;
+    UsbHostObserver* m_observer = nullptr;
     bool m_failWrites = false;
     bool m_gone = false;
     int m_opens = 0;
+    std::map<UMockdevIoctlClient*, int> m_openClients; // open ones, with the number of their open
 };
+
+} // namespace sim

@@ -1,14 +1,18 @@
 // A umockdev testbed holding emulated USB devices that libusb finds through the mocked sysfs, udev
-// and /dev/bus/usb. Only usable in a process started by umockdev-wrapper.
+// and /dev/bus/usb. libusb sees them in a process that runs under umockdev's preload with
+// UMOCKDEV_DIR naming the testbed's root: this one (started by umockdev-wrapper, as the USB port tests
+// are) or a child it starts (as the simulator does); the testbed itself needs no preload.
 #pragma once
 
-#include "tests/support/umockdev/EmulatedUsbDevice.h"
+#include "sim/usb/EmulatedUsbDevice.h"
 
 #include <umockdev.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace sim {
 
 class UsbTestbed {
 public:
@@ -19,6 +23,9 @@ public:
     ~UsbTestbed();
     UsbTestbed(const UsbTestbed&) = delete;
     UsbTestbed& operator=(const UsbTestbed&) = delete;
+
+    // The mocked root: what UMOCKDEV_DIR must name for a program to see these devices.
+    const std::string& RootDir() const { return m_root; }
 
     // Sets the device up completely (node, request handler, sysfs) and then announces it.
     EmulatedUsbDevice& Plug(const UsbDeviceSetup& setup);
@@ -36,3 +43,5 @@ private:
     std::vector<int> m_busesWithHub;
     int m_nextDevnum = 2;
 };
+
+} // namespace sim

@@ -1,0 +1,116 @@
+// `--usb -- PROGRAM`: the command line, the environment the program gets (umockdev's preload, the
+// testbed, the ASan switch on top of the caller's options), its exit status passed on, and its end
+// when the simulator is stopped or killed. The program here is a shell that reports what it sees.
+#include "tests/sim/SimHarness.h"
+
+#include "app/Clock.h"
+#include "comm/ProductIds.h"
+#include "sim/HostProgram.h"
+#include "sim/Options.h"
+#include "tests/support/ProcessRunner.h"
+#include "tests/support/TempDir.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+using namespace simtest;
+
+namespace {
+
+using Env = std::vector<std::string>;
+
+TEST(HostEnvironment, PreloadFirstTestbedAndAsanSwitchAppended) {
+    EXPECT_EQ(sim::HostEnvironment(nullptr, nullptr, "/tmp/tb"),
+              (Env{"LD_PRELOAD=libumockdev-preload.so.0", "UMOCKDEV_DIR=/tmp/tb",
+                   "ASAN_OPTIONS=verify_asan_link_order=0"}));
+    EXPECT_EQ(sim::HostEnvironment("", "", "/tmp/tb"), sim::HostEnvironment(nullptr, nullptr, "/tmp/tb"));
+    EXPECT_EQ(sim::HostEnvironment("libfoo.so:libbar.so", "detect_leaks=1:abort_on_error=1", "/x"),
+              (Env{"LD_PRELOAD=libumockdev-preload.so.0:libfoo.so:libbar.so", "UMOCKDEV_DIR=/x",
+                   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0"}));
+}
+
+TEST(HostOptions, EverythingAfterTheDashesIsTheProgram) {
+    const sim::Options o =
+        sim::ParseOptions({"--usb", "--fault", "delay=5", "--", "prog", "--tcp", "x", "--"});
+    EXPECT_TRUE(o.usb);
+    EXPECT_EQ(o.faults, Env{"delay=5"});
+    EXPECT_FALSE(o.tcp.has_value());
+    EXPECT_EQ(o.program, (Env{"prog", "--tcp", "x", "--"}));
+    EXPECT_TRUE(sim::ParseOptions({"--usb"}).program.empty()); // serves until stopped
+    EXPECT_THROW((void)sim::ParseOptions({"--tcp", "127.0.0.1:0", "--", "prog"}), sim::OptionError);
+    EXPECT_THROW((void)sim::ParseOptions({"--usb", "--"}), sim::OptionError);
+}
+
+bool Ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text))
+        return true;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && text.size() > close + 2 && text[close + 2] == 'Z';
+}
+
+bool EndsWithin(pid_t pid, unsigned ms) {
+    const uint64_t end = Clock::MonotonicMs() + ms;
+    while (!Ended(pid)) {
+        if (Clock::MonotonicMs() > end)
+            return false;
+        Clock::SleepMs(10);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(HostProgram, RunsUnderThePreloadWithTheTestbedAndPassesItsStatusOn) {
+    ProcessOptions options;
+    options.env = {{"ASAN_OPTIONS", "detect_leaks=0"}, {"LD_PRELOAD", ""}};
+    const ProcessResult r = RunProcess(
+        DALVORA_SIM_BINARY,
+        {"--usb", "--", "sh", "-c",
+         R"(printf '%s\n' "$LD_PRELOAD" "$UMOCKDEV_DIR" "$ASAN_OPTIONS"; test -d "$UMOCKDEV_DIR/sys/bus/usb/devices/1-1" && exit 3)"},
+        options);
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    const size_t first = r.out.find('\n');
+    const size_t second = r.out.find('\n', first + 1);
+    ASSERT_NE(second, std::string::npos) << r.out;
+    const std::string dir = r.out.substr(first + 1, second - first - 1);
+    EXPECT_EQ(r.out, "libumockdev-preload.so.0\n" + dir + "\ndetect_leaks=0:verify_asan_link_order=0\n");
+    // Standard output is the program's: the simulator says what listens on standard error.
+    char vid[8];
+    std::snprintf(vid, sizeof vid, "%04x", ProductIds::kVendorId);
+    EXPECT_NE(r.err.find("listening usb " + std::string(vid) + "|0101|SIM000001 " + dir + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir)); // the testbed goes with the simulator
+    EXPECT_EQ(RunProcess(DALVORA_SIM_BINARY, {"--usb", "--", "sh", "-c", "kill -9 $$"}).exitCode, 128 + 9);
+}
+
+TEST(HostProgram, AProgramThatCannotRunIsReported) {
+    const ProcessResult r = RunProcess(DALVORA_SIM_BINARY, {"--usb", "--", "/nonexistent/host"});
+    EXPECT_EQ(r.exitCode, 127);
+    EXPECT_NE(r.err.find("cannot run /nonexistent/host: No such file or directory"), std::string::npos)
+        << r.err;
+    const ProcessResult noUsb = RunProcess(DALVORA_SIM_BINARY, {"--tcp", "127.0.0.1:0", "--", "true"});
+    EXPECT_EQ(noUsb.exitCode, 2);
+    EXPECT_NE(noUsb.err.find("-- PROGRAM needs --usb"), std::string::npos) << noUsb.err;
+}
+
+TEST(HostProgram, EndsWhenTheSimulatorIsStoppedOrDies) {
+    for (int signal : {SIGTERM, SIGKILL}) {
+        TempDir tmp; // a killed simulator leaves its testbed behind
+        SimProcess sim({"--usb", "--", "sh", "-c", "echo $$; exec sleep 30"}, {"TMPDIR=" + tmp.path()});
+        const std::string line = sim.ReadLine();
+        ASSERT_FALSE(line.empty());
+        const pid_t program = static_cast<pid_t>(std::stol(line));
+        const uint64_t start = Clock::MonotonicMs();
+        const int status = sim.Stop(signal);
+        // Stopped, the simulator ends the program and reports how it ended; killed, the program follows.
+        EXPECT_EQ(status, signal == SIGTERM ? 128 + SIGTERM : 128 + SIGKILL);
+        EXPECT_TRUE(EndsWithin(program, 2000)) << signal;
+        EXPECT_LT(Clock::MonotonicMs() - start, 3000u);
+    }
+}

@@ -1,0 +1,216 @@
+// The simulator's USB printer driven by a raw libusb host inside umockdev's testbed: the profile's
+// identity on the bus, the handshake and framed exchanges over 64-byte transfers, answers read in
+// pieces, a fresh start for each host, faults, the transcript, and the restart that takes the printer
+// off the bus and brings it back at the same place.
+#include "tests/sim/SimHarness.h"
+#include "tests/sim/UsbHost.h"
+
+#include "app/Clock.h"
+#include "sim/usb/UsbTestbed.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <thread>
+
+using namespace simtest;
+using namespace std::string_literals;
+
+namespace {
+
+class UsbPrinter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!sim::UsbTestbed::InMockEnvironment())
+            GTEST_SKIP() << "needs umockdev's preload: run under umockdev-wrapper";
+        m_savedScale = Clock::Scale();
+        Clock::SetScaleForTesting(0.1);
+    }
+    void TearDown() override {
+        StopServer();
+        Clock::SetScaleForTesting(m_savedScale);
+    }
+
+    // The printer of SmallProfile(extra) on USB, served on its own thread as the program does.
+    void Start(const std::string& extra = "", const std::vector<std::string>& faultSwitches = {}) {
+        sim::FaultSet set;
+        for (const auto& f : faultSwitches)
+            sim::AddFault(set, f);
+        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(extra), "usb.json"));
+        faults = std::make_unique<sim::FaultInjector>(set);
+        transcript = std::make_unique<sim::Transcript>(dir.file("t.jsonl"));
+        server = std::make_unique<sim::Server>(*state, *faults, *transcript);
+        auto link = std::make_unique<sim::UsbLink>(state->GetProfile().usb);
+        name = link->DeviceName();
+        server->AddUsb(std::move(link));
+        host = std::make_unique<UsbHost>(); // libusb looks at the bus once the testbed is there
+        m_thread = std::thread([this] { server->Run(m_stop); });
+    }
+    void StopServer() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    void OpenPrinter() {
+        const sim::UsbSection& usb = state->GetProfile().usb;
+        ASSERT_TRUE(host->Open(static_cast<uint16_t>(usb.vid), static_cast<uint16_t>(usb.pid)));
+    }
+    Bytes Exchange(const Bytes& request) {
+        EXPECT_TRUE(host->Write(request));
+        return host->ReadAnswer();
+    }
+    std::vector<nlohmann::json> TranscriptLines() {
+        StopServer();
+        std::vector<nlohmann::json> lines;
+        const std::string text = ReadWholeFile(dir.file("t.jsonl"));
+        for (size_t pos = 0; pos < text.size();) {
+            const size_t nl = text.find('\n', pos);
+            lines.push_back(nlohmann::json::parse(text.substr(pos, nl - pos)));
+            pos = nl + 1;
+        }
+        return lines;
+    }
+
+    TempDir dir;
+    std::unique_ptr<sim::PrinterState> state;
+    std::unique_ptr<sim::FaultInjector> faults;
+    std::unique_ptr<sim::Transcript> transcript;
+    std::unique_ptr<sim::Server> server;
+    std::string name;
+    std::unique_ptr<UsbHost> host;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    double m_savedScale = 1.0;
+};
+
+const ListedDevice* Find(const std::vector<ListedDevice>& devices, const std::string& name) {
+    for (const ListedDevice& d : devices)
+        if (d.name == name)
+            return &d;
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(UsbPrinter, TheProfileSaysHowThePrinterShowsOnTheBus) {
+    struct Case {
+        std::string usb, name;
+        uint8_t deviceClass, interfaceClass;
+    };
+    const std::string vid = sim::UsbLink(sim::UsbSection{}).DeviceName().substr(0, 4);
+    for (const Case& c :
+         {Case{R"({"vid": "0x1234", "pid": "0x0abc", "serial": "XY-7"})", "1234|0abc|XY-7", 7, 7},
+          Case{R"({"pid": 258, "serial": null, "class": 0})", vid + "|0102|", 0, 7},
+          Case{R"({"class": 255})", vid + "|0101|SIM000001", 255, 255}}) {
+        const sim::Profile profile =
+            sim::LoadProfileText(SmallProfile(R"({"usb": )" + c.usb + "}"), "usb.json");
+        sim::UsbLink link(profile.usb);
+        EXPECT_EQ(link.DeviceName(), c.name);
+        const std::vector<ListedDevice> devices = UsbHost().List();
+        ASSERT_EQ(devices.size(), 1u) << c.usb;
+        EXPECT_EQ(devices[0].name, c.name);
+        EXPECT_EQ(devices[0].deviceClass, c.deviceClass) << c.usb;
+        EXPECT_EQ(devices[0].interfaceClass, c.interfaceClass) << c.usb;
+    }
+    // The shipped default names the maker's vendor id.
+    EXPECT_EQ(vid, [] {
+        char text[8];
+        std::snprintf(text, sizeof text, "%04x", ProductIds::kVendorId);
+        return std::string(text);
+    }());
+}
+
+TEST_F(UsbPrinter, HandshakeAndFramedCommandsOverSmallTransfers) {
+    Start();
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(B("\x1c<EPOS>\x18\x1d\x49\x01")));
+    EXPECT_EQ(S(host->ReadCount(1)), "\x41");
+    ASSERT_TRUE(host->Write(B("\x18\x1d\x49\x03")));
+    EXPECT_EQ(S(host->ReadCount(6)), "FW 1.0");
+    EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
+    // A command cut into transfers of a few bytes is still one command.
+    ASSERT_TRUE(host->Write(SetValueCommand("7", "1"), 3));
+    EXPECT_EQ(S(host->ReadAnswer()), "\x02<C5>\x06\x03"s);
+    EXPECT_EQ(S(Exchange(Command(0x06))), S(Printer(SmallProfile()).Send(Command(0x06)).answer));
+    EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos);
+}
+
+TEST_F(UsbPrinter, AnAnswerLongerThanTheReadWaitsForTheNextRead) {
+    Start();
+    Printer reference(SmallProfile());
+    const Bytes expected = reference.Send(Command(0x03)).answer; // the item id list
+    ASSERT_GT(expected.size(), 16u);
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(Command(0x03)));
+    EXPECT_EQ(host->ReadAnswer(1000, 5), expected);
+    EXPECT_FALSE(host->ReadOnce(64, 100).has_value()); // nothing left over
+}
+
+TEST_F(UsbPrinter, ANewHostFindsNoAnswerLeftByTheLastOne) {
+    Start();
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(Command(0x01)));
+    // The answer is waiting; this host leaves without reading it, and half a command.
+    ASSERT_TRUE(host->ReadCount(0).empty());
+    Clock::SleepMs(1000);
+    ASSERT_TRUE(host->Write(B("\x1f\xff")));
+    Clock::SleepMs(1000);
+    host->Close();
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    EXPECT_EQ(S(Exchange(Command(0x02))), S(Printer(SmallProfile()).Send(Command(0x02)).answer));
+    EXPECT_FALSE(host->ReadOnce(64, 100).has_value());
+}
+
+TEST_F(UsbPrinter, FaultsApplyButTheBusNeverHangsUp) {
+    Start("", {"no-answer=C1#1", "drop=C2:3", "error=C3:42"});
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(Command(0x01)));
+    EXPECT_FALSE(host->ReadOnce(64, 200).has_value());
+    EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
+    ASSERT_TRUE(host->Write(Command(0x02)));
+    EXPECT_EQ(S(host->ReadAnswer(300)), "\x02<C");
+    // Cut short, and still there for the next request.
+    EXPECT_EQ(S(Exchange(Command(0x03))), "\x02<C3>\x15<ERR42>\x03"s);
+}
+
+TEST_F(UsbPrinter, ResetLeavesTheBusForResetMsAndComesBackAtTheSamePlace) {
+    Start();
+    const std::vector<ListedDevice> before = host->List();
+    ASSERT_NE(Find(before, name), nullptr);
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    EXPECT_EQ(S(Exchange(SetValueCommand("7", "1"))), "\x02<C5>\x06\x03"s);
+    ASSERT_TRUE(host->Write(Command(0x06)));
+    const uint64_t start = Clock::MonotonicMs();
+    ASSERT_TRUE(host->Write(Command(0x07)));
+    ASSERT_TRUE(WaitListed(*host, name, false, 1000));
+    EXPECT_FALSE(host->Write(Command(0x01))); // the old handle reaches nothing
+    host->Close();
+    ASSERT_TRUE(WaitListed(*host, name, true, 3000));
+    // 2000 ms scaled by 0.1.
+    EXPECT_GE(Clock::MonotonicMs() - start, 180u);
+    const std::vector<ListedDevice> after = host->List();
+    const ListedDevice* back = Find(after, name);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->portPath, Find(before, name)->portPath);
+    EXPECT_NE(back->address, Find(before, name)->address);
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos); // stored
+}
+
+TEST_F(UsbPrinter, TranscriptRecordsTheUsbHostsOpensAndExchanges) {
+    Start();
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
+    host->Close();
+    Clock::SleepMs(1000);
+    std::vector<std::string> seen;
+    for (const nlohmann::json& line : TranscriptLines()) {
+        EXPECT_EQ(line["via"], "usb");
+        seen.push_back(line.contains("request") ? line["request"].get<std::string>()
+                                                : line["event"].get<std::string>());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "C1", "disconnect"}));
+}
