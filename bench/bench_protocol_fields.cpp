@@ -45,6 +45,23 @@ void BM_ParseListItemAnswer(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseListItemAnswer);
 
+// As the printer operations do it: a new parser for every answer, so no field storage is left over.
+void BM_ParseListItemAnswerNewParser(benchmark::State& state) {
+    const std::string answer = MakeListAnswer();
+    for (auto _ : state) {
+        ProtocolFields fields;
+        fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
+        uint64_t errors = 0;
+        OBJTYPE type = OBJTYPE_NONE;
+        AnswerRecord record = fields.CreateSetupItem(errors, nullptr, type);
+        if (type != OBJTYPE_SETUP_ITEM_LIST)
+            state.SkipWithError("answer refused");
+        benchmark::DoNotOptimize(record);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * answer.size()));
+}
+BENCHMARK(BM_ParseListItemAnswerNewParser);
+
 // The cutting alone, to tell its share from the record building's.
 void BM_CutListItemAnswer(benchmark::State& state) {
     const std::string answer = MakeListAnswer();

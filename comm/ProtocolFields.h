@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum FTYPE : uint32_t {
@@ -37,6 +38,10 @@ struct ProtocolFieldInfo {
 
     // The text without its brackets ("" when there is no text).
     std::string Content() const;
+    // The same text without a copy where it can: a view into Text when its only brackets are the outer
+    // ones (the view is then followed by '>' or the end of Text), else into `scratch`, which is
+    // overwritten with Content().
+    std::string_view ContentView(std::string& scratch) const;
 };
 
 class ProtocolFields {
@@ -102,8 +107,13 @@ public:
     // The most lines of a "<C81>" answer: its count is written as two digits.
     static constexpr int kMaxLineTableLines = 99;
 
+    // The fields holding the values of a "<C4>" text item whose mask marks it confidential (a password):
+    // its default and current value, which the log must not show.
+    std::vector<size_t> ConfidentialFieldIndices() const;
+
 private:
-    void LogFields() const;
+    void LogFoundFields(const std::vector<size_t>& hidden) const;
+    void LogFields(const std::vector<size_t>& hidden) const;
 
     AnswerRecord ParseVersion() const;
     template <class T>

@@ -32,6 +32,22 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// The `count` ids from field 3 on, then the checksum field over them.
+template <class List> AnswerRecord ParseIds(const ProtocolFields& fields, int count, OBJTYPE type) {
+    constexpr const char* kWhere = "CreateSetupItem_Prot100";
+    auto list = std::make_unique<List>();
+    size_t index = 3;
+    for (int i = 0; i < count; ++i, ++index) {
+        const ProtocolFieldInfo* id = fields.Expect(index, FTYPE_VINT_VALUE, kWhere);
+        if (id == nullptr)
+            return {};
+        list->AddID(static_cast<uint64_t>(static_cast<uint32_t>(id->IntValue)));
+    }
+    if (fields.Expect(index, FTYPE_VINT_VALUE, kWhere) == nullptr || !fields.ChecksumMatches(index))
+        return {};
+    return {type, std::move(list)};
+}
+
 } // namespace
 
 const ProtocolFieldInfo* ProtocolFields::Expect(size_t index, FTYPE type, const char* where) const {
@@ -45,8 +61,9 @@ const ProtocolFieldInfo* ProtocolFields::Expect(size_t index, FTYPE type, const 
 const ProtocolFieldInfo* ProtocolFields::ExpectValue(size_t index, const char* where,
                                                      const char* error) const {
     const ProtocolFieldInfo* field = Field(index);
+    std::string scratch;
     if (field == nullptr || (field->Type != FTYPE_VSTRING_VALUE && field->Type != FTYPE_VINT_VALUE) ||
-        field->Content().empty()) {
+        field->ContentView(scratch).empty()) {
         Log::WriteLog(where, error);
         return nullptr;
     }
@@ -73,7 +90,7 @@ AnswerRecord ProtocolFields::CreateSetupItem_Prot100(uint64_t& dataErrors, OBJTY
     objType = OBJTYPE_NONE;
     AnswerRecord record;
     if (Expect(0, FTYPE_STX, kWhere) != nullptr && Expect(1, FTYPE_VCMDID_VALUE, kWhere) != nullptr) {
-        const std::string tag = m_fields[1].Text.value_or("");
+        const std::string_view tag = m_fields[1].Text ? std::string_view(*m_fields[1].Text) : "";
         if (tag == "<C1>")
             record = ParseVersion();
         else if (tag == "<C2>")
@@ -120,7 +137,7 @@ AnswerRecord ProtocolFields::CreateSetupItem_Prot100(uint64_t& dataErrors, OBJTY
         else if (tag == "<C139>")
             record = ParseStatusBytes(kWhere, false);
         else
-            Log::WriteLogP(kWhere, "Unknown Command ID : %s", tag.c_str());
+            Log::WriteLogP(kWhere, "Unknown Command ID : %.*s", static_cast<int>(tag.size()), tag.data());
     }
     objType = record ? record.Type() : OBJTYPE_NONE;
     Log::WriteLog(kWhere, "End");
@@ -169,35 +186,14 @@ AnswerRecord ProtocolFields::ParseIdList() const {
     if (count == nullptr)
         return {};
     Log::WriteLogP(kWhere, "Total Number of ID : %d", count->IntValue);
-    auto list = std::make_unique<SetupItemIDList>();
-    size_t index = 3;
-    for (int i = 0; i < count->IntValue; ++i, ++index) {
-        const ProtocolFieldInfo* id = Expect(index, FTYPE_VINT_VALUE, kWhere);
-        if (id == nullptr)
-            return {};
-        list->AddID(static_cast<uint64_t>(static_cast<uint32_t>(id->IntValue)));
-    }
-    if (Expect(index, FTYPE_VINT_VALUE, kWhere) == nullptr || !ChecksumMatches(index))
-        return {};
-    return {OBJTYPE_SETUP_ID_LIST, std::move(list)};
+    return ParseIds<SetupItemIDList>(*this, count->IntValue, OBJTYPE_SETUP_ID_LIST);
 }
 
 AnswerRecord ProtocolFields::ParseLogosIdList() const {
-    constexpr const char* kWhere = "CreateSetupItem_Prot100";
-    const ProtocolFieldInfo* count = Expect(2, FTYPE_VINT_VALUE, kWhere);
+    const ProtocolFieldInfo* count = Expect(2, FTYPE_VINT_VALUE, "CreateSetupItem_Prot100");
     if (count == nullptr)
         return {};
-    auto list = std::make_unique<LogosIDList>();
-    size_t index = 3;
-    for (int i = 0; i < count->IntValue; ++i, ++index) {
-        const ProtocolFieldInfo* id = Expect(index, FTYPE_VINT_VALUE, kWhere);
-        if (id == nullptr)
-            return {};
-        list->AddID(static_cast<uint64_t>(static_cast<uint32_t>(id->IntValue)));
-    }
-    if (Expect(index, FTYPE_VINT_VALUE, kWhere) == nullptr || !ChecksumMatches(index))
-        return {};
-    return {OBJTYPE_LOGOS_ID_LIST, std::move(list)};
+    return ParseIds<LogosIDList>(*this, count->IntValue, OBJTYPE_LOGOS_ID_LIST);
 }
 
 AnswerRecord ProtocolFields::ParseDataAvailable() const {

@@ -1,10 +1,11 @@
-// Cutting an answer into fields in one pass, field checksums accumulated on the way, and the
-// recognition of error answers.
+// Cutting an answer into fields, each field's checksum summed over its bytes once its end is found, and
+// the recognition of error answers.
 #include "comm/ProtocolFields.h"
 
 #include "app/GenericFunctions.h"
 #include "app/Log.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -13,15 +14,73 @@ namespace {
 constexpr std::string_view kBegin = "<DATABYTES>";
 constexpr std::string_view kEnd = "</DATABYTES>";
 
-uint64_t SumOf(std::string_view bytes) {
+// Texts and binary blocks are summed and cleaned eight bytes at a time.
+constexpr uint64_t kLowBytes = 0x0101010101010101;
+constexpr uint64_t kHighBits = 0x8080808080808080;
+
+uint64_t LoadWord(const uint8_t* bytes) {
+    uint64_t word;
+    memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// The sum of the eight bytes: pairs in 16-bit lanes, the lanes added by the multiplication.
+uint64_t SumOfWord(uint64_t word) {
+    constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FF;
+    const uint64_t pairs = (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
+    return (pairs * 0x0001000100010001) >> 48;
+}
+
+uint64_t SumOf(const uint8_t* bytes, size_t size) {
     uint64_t sum = 0;
-    for (char c : bytes)
-        sum += static_cast<unsigned char>(c);
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8)
+        sum += SumOfWord(LoadWord(bytes + i));
+    for (; i < size; ++i)
+        sum += bytes[i];
     return sum;
 }
 
-std::string CleanText(const uint8_t* bytes, size_t size) {
-    return GenericFunctions::ConvertBufferToStringAndClean(bytes, static_cast<int>(size));
+uint64_t SumOf(std::string_view bytes) {
+    return SumOf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Printable ASCII (0x20..0x7E) is kept, any other byte becomes a space: the rule of
+// GenericFunctions::ConvertBufferToStringAndClean.
+char CleanByte(uint8_t byte) {
+    return static_cast<uint8_t>(byte - 0x20) < 0x5F ? static_cast<char>(byte) : ' ';
+}
+
+// True when all eight bytes are printable. Below 0x80 no lane carries: adding 0x60 sets the high bit
+// from 0x20 up, adding 0x01 sets it only at 0x7F.
+bool IsPrintableWord(uint64_t word) {
+    if ((word & kHighBits) != 0)
+        return false;
+    return ((word + 0x60 * kLowBytes) & ~(word + kLowBytes) & kHighBits) == kHighBits;
+}
+
+// The cleaned text of the `size` bytes before the field's first NUL, which is found already.
+void SetCleanText(ProtocolFieldInfo& field, const uint8_t* bytes, size_t size) {
+    std::string& text = field.Text.emplace(size, '\0');
+    char* out = text.data();
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const uint64_t word = LoadWord(bytes + i);
+        if (IsPrintableWord(word)) {
+            memcpy(out + i, &word, sizeof word);
+            continue;
+        }
+        for (size_t j = i; j < i + 8; ++j)
+            out[j] = CleanByte(bytes[j]);
+    }
+    for (; i < size; ++i)
+        out[i] = CleanByte(bytes[i]);
+}
+
+// Bytes of bytes[0..size) before the first NUL.
+size_t LengthBeforeNul(const uint8_t* bytes, size_t size) {
+    const void* nul = memchr(bytes, 0x00, size);
+    return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes) : size;
 }
 
 FTYPE ControlType(uint8_t byte) {
@@ -39,170 +98,199 @@ FTYPE ControlType(uint8_t byte) {
     }
 }
 
+// One to nine digits, by far the most common number, read without the C parsers: the value is exact in
+// an int, and converting it to float rounds the same exact value that strtof rounds.
+bool SetShortDecimal(ProtocolFieldInfo& field, std::string_view content) {
+    constexpr size_t kMaxDigits = 9;
+    if (content.empty() || content.size() > kMaxDigits)
+        return false;
+    int32_t value = 0;
+    for (char c : content) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    field.IntValue = value;
+    field.FloatValue = static_cast<float>(value);
+    return true;
+}
+
 // "$0x" fields (a bracketed "$" and what follows) carry hexadecimal numbers such as masks: read them as
-// such rather than as decimal, which would make every one of them 0.
-void SetNumericValues(ProtocolFieldInfo& field, const std::string& content) {
-    if (content.rfind('$', 0) == 0) {
-        unsigned long value = content.rfind("$0x", 0) == 0 ? strtoul(content.c_str() + 3, nullptr, 16) : 0;
+// such rather than as decimal, which would make every one of them 0. The content is followed by its
+// closing '>' or the end of the text: neither can continue a number, so the C parsers stop where they
+// would on the content alone.
+void SetNumericValues(ProtocolFieldInfo& field, std::string_view content) {
+    if (SetShortDecimal(field, content))
+        return;
+    if (content.starts_with('$')) {
+        unsigned long value = content.starts_with("$0x") ? strtoul(content.data() + 3, nullptr, 16) : 0;
         field.IntValue = static_cast<int32_t>(static_cast<uint32_t>(value));
         field.FloatValue = static_cast<float>(field.IntValue);
         return;
     }
-    field.IntValue = GenericFunctions::ParseInt(content.c_str(), 0);
-    field.FloatValue = GenericFunctions::ParseFloat(content.c_str(), 0.0f, nullptr);
+    field.IntValue = GenericFunctions::ParseInt(content.data(), 0);
+    field.FloatValue = GenericFunctions::ParseFloat(content.data(), 0.0f, nullptr);
 }
 
+// Cuts in one pass: each field's end is found with a library search rather than byte by byte, and its
+// checksum summed over its range once the end is known. A field whose end never comes is dropped.
 class FieldCutter {
 public:
     FieldCutter(const uint8_t* buffer, size_t length, std::vector<ProtocolFieldInfo>& fields)
-        : m_buffer(buffer), m_length(length), m_fields(fields) {}
+        : m_buffer(buffer), m_length(length), m_fields(fields) {
+        // Fields are seldom shorter than eight bytes: one allocation instead of a run of regrowths.
+        m_fields.reserve(std::min<size_t>(length / 8 + 1, kReserveLimit));
+    }
 
     void Run() {
-        for (size_t i = 0; i < m_length; ++i)
-            Step(i);
+        for (size_t i = 0; i < m_length;)
+            i = Between(i);
     }
 
 private:
-    enum class State { Between, Bracketed, Text, Binary };
+    static constexpr size_t kNotFound = SIZE_MAX;
+    static constexpr size_t kReserveLimit = 256;
 
-    void Step(size_t i) {
-        uint8_t byte = m_buffer[i];
-        switch (m_state) {
-        case State::Between:
-            return Between(i, byte);
-        case State::Bracketed:
-            m_sum += byte;
-            if (byte == '>')
-                EndBracketed(i);
-            return;
-        case State::Text:
-            m_sum += byte;
-            if (byte == 0x00)
-                EndText(i);
-            return;
-        case State::Binary:
-            m_sum += byte;
-            if (byte == '>')
-                TryEndBinary(i);
-            return;
-        }
+    // The first `byte` in [from, length), or kNotFound.
+    size_t FindByte(size_t from, uint8_t byte) const {
+        if (from >= m_length)
+            return kNotFound;
+        const void* hit = memchr(m_buffer + from, byte, m_length - from);
+        return hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - m_buffer) : kNotFound;
     }
 
-    void Between(size_t i, uint8_t byte) {
+    // Handles the byte at i outside any field; returns where to go on.
+    size_t Between(size_t i) {
+        const uint8_t byte = m_buffer[i];
         if (FTYPE control = ControlType(byte); control != FTYPE_NONE) {
-            ProtocolFieldInfo field;
+            ProtocolFieldInfo& field = m_fields.emplace_back();
             field.Type = control;
             field.Data = {byte};
             field.Size = 1;
             field.Checksum = byte;
-            m_fields.push_back(std::move(field));
             m_stxSeen = m_stxSeen || control == FTYPE_STX;
-            return;
+            return i + 1;
         }
         if (!m_stxSeen)
-            return;
-        m_start = i;
-        m_sum = byte;
-        m_state = byte == '<' ? State::Bracketed : State::Text;
-        if (byte == 0x00) // an empty text field, ended by this NUL
-            EndText(i);
+            return i + 1;
+        if (byte == 0x00) { // an empty text field, ended by this NUL
+            EndText(i, i);
+            return i + 1;
+        }
+        const size_t end = FindByte(i + 1, byte == '<' ? '>' : 0x00);
+        if (end == kNotFound)
+            return m_length;
+        if (byte != '<') {
+            EndText(i, end);
+            return end + 1;
+        }
+        return EndBracketed(i, end);
     }
 
-    void EndBracketed(size_t end) {
-        m_state = State::Between;
-        const uint8_t* source = m_buffer + m_start;
-        size_t size = end - m_start + 1;
-        ProtocolFieldInfo field;
+    // Returns where to go on: past the field, or past the binary block it opens.
+    size_t EndBracketed(size_t start, size_t end) {
+        const uint8_t* source = m_buffer + start;
+        const size_t size = end - start + 1;
         if (size == 2) {
+            ProtocolFieldInfo& field = m_fields.emplace_back();
             field.Type = FTYPE_EMPTY;
             field.Data.assign(source, source + size);
             field.Size = 2;
-            m_fields.push_back(std::move(field));
-            return;
+            return end + 1;
         }
         std::string_view bytes(reinterpret_cast<const char*>(source), size);
-        if (bytes.size() >= kBegin.size() && bytes.substr(bytes.size() - kBegin.size()) == kBegin) {
-            m_state = State::Binary;
-            m_dataStart = end + 1;
-            m_sum = SumOf(kBegin);
-            return;
-        }
+        if (bytes.ends_with(kBegin))
+            return CutBinary(end + 1);
+        ProtocolFieldInfo& field = m_fields.emplace_back();
         field.Data.assign(source, source + size);
         field.Size = static_cast<uint32_t>(size);
-        field.Text = CleanText(source, size);
-        field.Checksum = m_sum;
-        std::string content = field.Content();
+        SetCleanText(field, source, LengthBeforeNul(source, size));
+        field.Checksum = SumOf(source, size);
+        const std::string_view content = field.ContentView(m_scratch);
         bool numeric = GenericFunctions::IsaHexNumericField(source, static_cast<int>(size)) ||
                        GenericFunctions::IsaNumericField(source, size);
         if (numeric) {
             field.Type = FTYPE_VINT_VALUE;
             SetNumericValues(field, content);
-            Log::WriteLogP("CreateFields", "Found Field: Value INT: %s", field.Text->c_str());
-        } else {
-            bool isTag = m_fields.size() == 1 && content.size() >= 2 && content.size() <= 4 &&
-                         content[0] == 'C' && content[1] >= '0' && content[1] <= '9';
-            field.Type = isTag ? FTYPE_VCMDID_VALUE : FTYPE_VSTRING_VALUE;
-            field.FloatValue = GenericFunctions::ParseFloat(content.c_str(), 0.0f, nullptr);
-            if (isTag)
-                Log::WriteLogP("CreateFields", "Found Field: Value CMD: %s", field.Text->c_str());
-            else
-                Log::WriteLogP("CreateFields", "Found Field: Value STRING: %s", field.Text->c_str());
+            return end + 1;
         }
-        m_fields.push_back(std::move(field));
+        // Only the second field can be the command tag (this one is in the list already).
+        bool isTag = m_fields.size() == 2 && content.size() >= 2 && content.size() <= 4 &&
+                     content[0] == 'C' && content[1] >= '0' && content[1] <= '9';
+        field.Type = isTag ? FTYPE_VCMDID_VALUE : FTYPE_VSTRING_VALUE;
+        // Same terminator argument as for the numeric values.
+        field.FloatValue = GenericFunctions::ParseFloat(content.data(), 0.0f, nullptr);
+        return end + 1;
     }
 
-    void EndText(size_t end) {
-        m_state = State::Between;
-        const uint8_t* source = m_buffer + m_start;
-        size_t size = end - m_start + 1;
-        ProtocolFieldInfo field;
+    // A text field ends at its first NUL, which belongs to it.
+    void EndText(size_t start, size_t end) {
+        const uint8_t* source = m_buffer + start;
+        const size_t size = end - start + 1;
+        ProtocolFieldInfo& field = m_fields.emplace_back();
         field.Type = FTYPE_STRING_VALUE;
         field.Data.assign(source, source + size);
         field.Size = static_cast<uint32_t>(size);
-        field.Text = CleanText(source, size);
-        field.Checksum = m_sum;
-        Log::WriteLogP("CreateFields", "Found Field: Value TEXT: %s", field.Text->c_str());
-        m_fields.push_back(std::move(field));
+        SetCleanText(field, source, size - 1);
+        field.Checksum = SumOf(source, size);
     }
 
-    // The closing marker counts only when it lies wholly inside the payload area.
-    void TryEndBinary(size_t end) {
-        if (end + 1 < m_dataStart + kEnd.size())
-            return;
-        size_t markerStart = end + 1 - kEnd.size();
-        if (memcmp(m_buffer + markerStart, kEnd.data(), kEnd.size()) != 0)
-            return;
-        m_state = State::Between;
-        ProtocolFieldInfo field;
+    // The payload from dataStart up to the first closing marker lying wholly inside the payload area;
+    // returns where to go on.
+    size_t CutBinary(size_t dataStart) {
+        const uint8_t* payload = m_buffer + dataStart;
+        const size_t available = m_length - dataStart;
+        const void* marker = memmem(payload, available, kEnd.data(), kEnd.size());
+        if (marker == nullptr)
+            return m_length;
+        const size_t payloadSize = static_cast<size_t>(static_cast<const uint8_t*>(marker) - payload);
+        ProtocolFieldInfo& field = m_fields.emplace_back();
         field.Type = FTYPE_VDATABYTES;
-        field.Data.assign(m_buffer + m_dataStart, m_buffer + markerStart);
-        field.Size = static_cast<uint32_t>(field.Data.size());
-        field.Checksum = m_sum;
-        Log::WriteLogP("CreateFields", "Found Field: Value BINARY: Size=%u", field.Size);
-        m_fields.push_back(std::move(field));
+        field.Data.assign(payload, payload + payloadSize);
+        field.Size = static_cast<uint32_t>(payloadSize);
+        field.Checksum = SumOf(kBegin) + SumOf(payload, payloadSize + kEnd.size());
+        return dataStart + payloadSize + kEnd.size();
     }
 
     const uint8_t* m_buffer;
     size_t m_length;
     std::vector<ProtocolFieldInfo>& m_fields;
-    State m_state = State::Between;
     bool m_stxSeen = false;
-    size_t m_start = 0;
-    size_t m_dataStart = 0;
-    uint64_t m_sum = 0;
+    std::string m_scratch;
 };
+
+// The text up to its first NUL (a cleaned text has none) with every bracket removed.
+void StripBrackets(std::string_view text, std::string& out) {
+    text = text.substr(0, text.find('\0'));
+    out.clear();
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != '<' && c != '>')
+            out.push_back(c);
+}
 
 } // namespace
 
 std::string ProtocolFieldInfo::Content() const {
+    std::string content;
+    if (Text)
+        StripBrackets(*Text, content);
+    return content;
+}
+
+std::string_view ProtocolFieldInfo::ContentView(std::string& scratch) const {
     if (!Text)
         return {};
-    std::string content = *Text;
-    GenericFunctions::RemovecharsFromString(content.data(), '<');
-    content.resize(strlen(content.c_str()));
-    GenericFunctions::RemovecharsFromString(content.data(), '>');
-    content.resize(strlen(content.c_str()));
-    return content;
+    std::string_view text(*Text);
+    std::string_view inner = text.substr(0, text.find('\0'));
+    if (inner.starts_with('<'))
+        inner.remove_prefix(1);
+    if (inner.ends_with('>'))
+        inner.remove_suffix(1);
+    if (inner.find_first_of("<>") == std::string_view::npos)
+        return inner;
+    StripBrackets(text, scratch);
+    return scratch;
 }
 
 int ProtocolFields::CreateFields(const uint8_t* buffer, int length) {
@@ -210,16 +298,56 @@ int ProtocolFields::CreateFields(const uint8_t* buffer, int length) {
     m_fields.clear();
     if (buffer != nullptr && length > 0)
         FieldCutter(buffer, static_cast<size_t>(length), m_fields).Run();
-    LogFields();
+    if (Log::GetLogType() != 0) {
+        // Logged once the answer is whole, when it is known which values must not be shown.
+        const std::vector<size_t> hidden = ConfidentialFieldIndices();
+        LogFoundFields(hidden);
+        LogFields(hidden);
+    }
     Log::WriteLog("CreateFields", "End");
     return static_cast<int>(m_fields.size());
 }
 
-void ProtocolFields::LogFields() const {
-    if (Log::GetLogType() == 0)
-        return;
+namespace {
+
+constexpr const char* kHiddenValue = "********";
+
+bool Hidden(const std::vector<size_t>& hidden, size_t index) {
+    return std::find(hidden.begin(), hidden.end(), index) != hidden.end();
+}
+
+} // namespace
+
+void ProtocolFields::LogFoundFields(const std::vector<size_t>& hidden) const {
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const ProtocolFieldInfo& field = m_fields[i];
+        const char* text = Hidden(hidden, i) ? kHiddenValue : field.Text ? field.Text->c_str() : "";
+        switch (field.Type) {
+        case FTYPE_VINT_VALUE:
+            Log::WriteLogP("CreateFields", "Found Field: Value INT: %s", text);
+            break;
+        case FTYPE_VCMDID_VALUE:
+            Log::WriteLogP("CreateFields", "Found Field: Value CMD: %s", text);
+            break;
+        case FTYPE_VSTRING_VALUE:
+            Log::WriteLogP("CreateFields", "Found Field: Value STRING: %s", text);
+            break;
+        case FTYPE_STRING_VALUE:
+            Log::WriteLogP("CreateFields", "Found Field: Value TEXT: %s", text);
+            break;
+        case FTYPE_VDATABYTES:
+            Log::WriteLogP("CreateFields", "Found Field: Value BINARY: Size=%u", field.Size);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void ProtocolFields::LogFields(const std::vector<size_t>& hidden) const {
     Log::WriteLog("CreateFields", "Fields Found: Begin");
-    for (const ProtocolFieldInfo& field : m_fields) {
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const ProtocolFieldInfo& field = m_fields[i];
         switch (field.Type) {
         case FTYPE_STX:
             Log::WriteLog("CreateFields", " -> [STX]");
@@ -237,7 +365,10 @@ void ProtocolFields::LogFields() const {
             Log::WriteLogP("CreateFields", " -> DATABYTES size %u", field.Size);
             break;
         default:
-            Log::WriteLogP("CreateFields", " -> %s", field.Text ? field.Text->c_str() : "<>");
+            Log::WriteLogP("CreateFields", " -> %s",
+                           Hidden(hidden, i) ? kHiddenValue
+                           : field.Text      ? field.Text->c_str()
+                                             : "<>");
             break;
         }
     }

@@ -13,7 +13,8 @@ namespace {
 constexpr const char* kWhere = "CreateSetupItem_Prot100";
 
 bool Holds(const ProtocolFieldInfo& field, std::string_view part) {
-    return field.Content().find(part) != std::string::npos;
+    std::string scratch;
+    return field.ContentView(scratch).find(part) != std::string_view::npos;
 }
 
 // A VSTRING or a VINT (a bracketed decimal number is always cut as VINT).
@@ -64,15 +65,16 @@ bool ParseLogoDescriptor(const ProtocolFields& fields, size_t index, LogosInfo& 
 // One bit description from `index` on (five or six fields); index is left past it.
 std::unique_ptr<StatusBitInfo> ParseBitDescription(const ProtocolFields& fields, size_t& index) {
     auto info = std::make_unique<StatusBitInfo>();
+    std::string scratch;
     const ProtocolFieldInfo* byteBit = fields.Expect(index, FTYPE_VSTRING_VALUE, kWhere);
     if (byteBit == nullptr)
         return nullptr;
-    if (!info->AddByteBit(byteBit->Content())) {
+    if (!info->AddByteBit(byteBit->ContentView(scratch))) {
         Log::WriteLog(kWhere, "Add Byte/Bit Error");
         return nullptr;
     }
     const ProtocolFieldInfo* id = ExpectStringOrInt(fields, index + 1, "Add Bit ID Error");
-    if (id == nullptr || !info->AddId(id->Content())) {
+    if (id == nullptr || !info->AddId(id->ContentView(scratch))) {
         if (id != nullptr)
             Log::WriteLog(kWhere, "Add Bit ID Error");
         return nullptr;
@@ -92,7 +94,7 @@ std::unique_ptr<StatusBitInfo> ParseBitDescription(const ProtocolFields& fields,
         ++index;
     }
     const ProtocolFieldInfo* family = ExpectStringOrInt(fields, index, "Add Signal Family Error");
-    if (family == nullptr || !info->AddSignal(family->Content())) {
+    if (family == nullptr || !info->AddSignal(family->ContentView(scratch))) {
         if (family != nullptr)
             Log::WriteLog(kWhere, "Add Signal Family Error");
         return nullptr;

@@ -80,14 +80,14 @@ int32_t ViewOperationOf(std::string_view part) {
 }
 
 // "found" or "found,fail"; false when a comma does not give exactly two non-empty parts.
-bool ParseViewOperation(const std::string& text, int32_t& found, int32_t& fail) {
+bool ParseViewOperation(std::string_view text, int32_t& found, int32_t& fail) {
     const size_t comma = text.find(',');
-    const std::string_view first = std::string_view(text).substr(0, comma);
+    const std::string_view first = text.substr(0, comma);
     found = ViewOperationOf(first);
     fail = found == LINK_VIEW_SHOW ? LINK_VIEW_HIDE : LINK_VIEW_SHOW;
-    if (comma == std::string::npos)
+    if (comma == std::string_view::npos)
         return true;
-    const std::string_view second = std::string_view(text).substr(comma + 1);
+    const std::string_view second = text.substr(comma + 1);
     if (first.empty() || second.empty() || second.find(',') != std::string_view::npos)
         return false;
     fail = ViewOperationOf(second);
@@ -110,7 +110,8 @@ bool TakeLinks(const ProtocolFields& fields, size_t& index, uint64_t& checksum, 
         ++index;
         int32_t found = 0;
         int32_t fail = 0;
-        if (!ParseViewOperation(operation->Content(), found, fail)) {
+        std::string scratch;
+        if (!ParseViewOperation(operation->ContentView(scratch), found, fail)) {
             Log::WriteLog(kItemWhere, "Link Params Error");
             return false;
         }
@@ -131,7 +132,7 @@ bool TakeLinks(const ProtocolFields& fields, size_t& index, uint64_t& checksum, 
 }
 
 // Digits at text[pos..pos+len), or -1.
-int DigitsAt(const std::string& text, size_t pos, size_t len) {
+int DigitsAt(std::string_view text, size_t pos, size_t len) {
     int value = 0;
     for (size_t i = pos; i < pos + len; ++i) {
         if (i >= text.size() || text[i] < '0' || text[i] > '9')
@@ -141,7 +142,15 @@ int DigitsAt(const std::string& text, size_t pos, size_t len) {
     return value;
 }
 
-// A decimal byte list "1,0,255" into bytes; false when malformed or longer than the array.
+// GenericFunctions::ParseInt of the content. The view ends at the closing '>' or at the end of the text,
+// where strtol stops as it would at the end of the content.
+int ContentInt(const ProtocolFieldInfo& field, int fallback) {
+    std::string scratch;
+    return GenericFunctions::ParseInt(field.ContentView(scratch).data(), fallback);
+}
+
+// A decimal byte list "1,0,255" into bytes; false when malformed or longer than the array. The list
+// parser refuses a trailing '>', so it gets the content as a string of its own.
 bool ParseByteList(const ProtocolFieldInfo& field, SetupItemTypeCheckbox::Bytes& bytes, int& count) {
     bytes.fill(0);
     const std::string content = field.Content();
@@ -308,7 +317,8 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeDateTime_Prot100(const
             checksum += field->Checksum;
             ++index;
             // "yyyy/MM/dd HH:mm:ss" read by position; the separators are not looked at.
-            const std::string text = field->Content();
+            std::string scratch;
+            const std::string_view text = field->ContentView(scratch);
             std::tm tm{};
             const int parts[6] = {DigitsAt(text, 0, 4),  DigitsAt(text, 5, 2),  DigitsAt(text, 8, 2),
                                   DigitsAt(text, 11, 2), DigitsAt(text, 14, 2), DigitsAt(text, 17, 2)};
@@ -355,8 +365,7 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeString_Prot100(const P
               (mask = TakeValue(fields, index, checksum, kWhere, "Extract DataMask Error"));
     // A mask value is an integer even when the field is a VSTRING.
     const auto integer = [](const ProtocolFieldInfo* f) {
-        return f->Type == FTYPE_VINT_VALUE ? f->IntValue
-                                           : GenericFunctions::ParseInt(f->Content().c_str(), 0);
+        return f->Type == FTYPE_VINT_VALUE ? f->IntValue : ContentInt(*f, 0);
     };
     if (ok && integer(mask) == 0) {
         Log::WriteLog(kWhere, "DataMask can't be 0");
@@ -392,7 +401,7 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeCheckboxes_Prot100(con
     const ProtocolFieldInfo* cur = nullptr;
     bool ok = TakeDescriptions(fields, index, checksum, *item, kWhere) &&
               (bits = TakeValue(fields, index, checksum, kWhere, "Extract NumBits Error"));
-    const int numBits = ok ? GenericFunctions::ParseInt(bits->Content().c_str(), -1) : 0;
+    const int numBits = ok ? ContentInt(*bits, -1) : 0;
     // More elements than the item holds, or a negative count, cannot describe a real item.
     if (ok && (numBits < 0 || static_cast<size_t>(numBits) > SetupItemTypeCheckbox::kMaxElements)) {
         Log::WriteLog(kWhere, "Extract NumBits Error");
@@ -435,4 +444,25 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeCheckboxes_Prot100(con
         return nullptr;
     objType = OBJTYPE_SETUP_ITEM_CHECKBOX;
     return item;
+}
+
+std::vector<size_t> ProtocolFields::ConfidentialFieldIndices() const {
+    // STX, tag, id, link count, three fields a link, kind, description, flag [, extra], min, max, mask.
+    if (!IsType(1, FTYPE_VCMDID_VALUE) || m_fields[1].Text != "<C4>" || !IsType(3, FTYPE_VINT_VALUE))
+        return {};
+    size_t index = 4 + 3 * static_cast<size_t>(std::max(m_fields[3].IntValue, 0));
+    if (!IsType(index, FTYPE_VINT_VALUE) || m_fields[index].IntValue != PROT_TYPE_STRING)
+        return {};
+    index += 2; // the kind, the description
+    if (!IsType(index, FTYPE_VINT_VALUE))
+        return {};
+    index += m_fields[index].IntValue != 0 ? 2 : 1; // the flag and the additional description
+    const size_t mask = index + 2;
+    if (mask >= m_fields.size())
+        return {};
+    const ProtocolFieldInfo& field = m_fields[mask];
+    const int value = field.Type == FTYPE_VINT_VALUE ? field.IntValue : ContentInt(field, 0);
+    if ((static_cast<uint32_t>(value) & SetupItemTypeString::kMaskConfidential) == 0)
+        return {};
+    return {mask + 1, mask + 2};
 }
