@@ -3,12 +3,11 @@
 // request made without the product's code, measured in the same run, with the waits the protocol
 // mandates (closes, the pause after finding a printer, input discards, serial answer pauses) apart.
 #include "app/Clock.h"
-#include "comm/ComPortEth.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
 #include "model/PrinterData.h"
+#include "sim/InProcessPrinter.h"
 #include "sim/Options.h"
-#include "sim/Server.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,47 +32,16 @@ double Now() {
     return std::chrono::duration_cast<Seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The simulated printer on its own thread; counts the requests it answered through a byte counter link.
-class Printer {
-public:
-    Printer(const std::string& profileName, bool serial, const std::string& ptyPath)
-        : m_state(Load(profileName, serial)), m_server(m_state, m_faults, m_transcript) {
-        if (serial) {
-            m_server.AddPty(std::make_unique<sim::PtyLink>(ptyPath, 115200));
-        } else {
-            auto listener = std::make_unique<sim::TcpListener>("127.0.0.1", 0);
-            m_port = listener->Port();
-            m_server.AddTcp(std::move(listener));
-        }
-        m_thread = std::thread([this] { m_server.Run(m_stop); });
-    }
-    ~Printer() {
-        m_stop = true;
-        m_thread.join();
-    }
-    uint16_t Port() const { return m_port; }
-    size_t Items() const { return m_itemCount; }
+sim::Profile LargeProfile(bool serial) {
+    sim::Profile profile = sim::LoadProfileFile(sim::ResolveProfilePath("large"));
+    if (serial)
+        profile.baud = 115200; // the search across rates is not what is measured here
+    return profile;
+}
 
-private:
-    sim::Profile Load(const std::string& name, bool serial) {
-        sim::Profile profile = sim::LoadProfileFile(sim::ResolveProfilePath(name));
-        if (serial)
-            profile.baud = 115200; // the search across rates is not what is measured here
-        m_itemCount = profile.items.size();
-        return profile;
-    }
-    size_t m_itemCount = 0;
-    sim::PrinterState m_state;
-    sim::FaultInjector m_faults;
-    sim::Transcript m_transcript;
-    sim::Server m_server;
-    uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-// One item request and its whole answer over a plain socket, as a baseline.
-double RawRoundTripUs(uint16_t port, int rounds) {
+// One item request and its whole answer over a plain socket, as a baseline; with `cancelFirst` the
+// cancel byte goes first in a write of its own, as the protocol has every exchange begin.
+double RawRoundTripUs(uint16_t port, int rounds, bool cancelFirst) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -87,6 +55,8 @@ double RawRoundTripUs(uint16_t port, int rounds) {
     char buffer[4096];
     const double start = Now();
     for (int i = 0; i < rounds; ++i) {
+        if (cancelFirst && send(fd, "\x18", 1, 0) < 0)
+            break;
         if (send(fd, request.data(), request.size(), 0) < 0)
             break;
         for (;;) {
@@ -122,12 +92,25 @@ Reading ReadSetup(CommPortSettings settings) {
 }
 
 // Each session discards input after opening and before each identity request: two opens, two
-// handshakes. On an idle line each discard lasts one short read timeout.
+// handshakes. On an idle line each discard lasts one short read timeout, measured here.
 constexpr int kDiscards = 4;
+
+double DiscardSeconds(uint16_t port) {
+    CommLayer layer;
+    const std::string name = "127.0.0.1:" + std::to_string(port);
+    layer.Open(COMM_ETHERNET, name.c_str(), 0, 0, PrinterComm::kSessionTimeoutMs);
+    const double start = Now();
+    layer.CleanRX();
+    const double elapsed = Now() - start;
+    layer.Close();
+    return elapsed;
+}
 
 void BM_ReadLargeSetupTcp(benchmark::State& state) {
     Clock::SetScaleForTesting(1.0);
-    Printer printer("large", false, "");
+    const sim::Profile profile = LargeProfile(false);
+    const size_t items = profile.items.size();
+    sim::InProcessPrinter printer(profile);
     CommPortSettings settings;
     settings.type = COMM_ETHERNET;
     settings.ipAddress = "127.0.0.1";
@@ -135,10 +118,11 @@ void BM_ReadLargeSetupTcp(benchmark::State& state) {
     Reading reading;
     for (auto _ : state)
         reading = ReadSetup(settings);
-    const double raw = RawRoundTripUs(printer.Port(), 2000);
-    const double discards = kDiscards * ComPortEth::kCleanRxTimeoutMs / 1000.0;
+    const double raw = RawRoundTripUs(printer.Port(), 2000, false);
+    const double rawExchange = RawRoundTripUs(printer.Port(), 2000, true);
+    const double discards = kDiscards * DiscardSeconds(printer.Port());
     // Per item: cancel + request/answer; plus version, capabilities, header, three pages, id list.
-    const double exchanges = static_cast<double>(printer.Items()) + 7;
+    const double exchanges = static_cast<double>(items) + 7;
     const double rest = reading.total - reading.slept - discards;
     state.counters["total_s"] = reading.total;
     state.counters["mandated_sleeps_s"] = reading.slept;
@@ -146,14 +130,18 @@ void BM_ReadLargeSetupTcp(benchmark::State& state) {
     state.counters["rest_per_exchange_us"] = rest * 1e6 / exchanges;
     state.counters["raw_round_trip_us"] = raw;
     state.counters["ratio_to_raw"] = rest * 1e6 / exchanges / raw;
-    state.counters["items"] = static_cast<double>(printer.Items());
+    state.counters["raw_cancel_and_round_trip_us"] = rawExchange;
+    state.counters["ratio_to_raw_exchange"] = rest * 1e6 / exchanges / rawExchange;
+    state.counters["items"] = static_cast<double>(items);
 }
 BENCHMARK(BM_ReadLargeSetupTcp)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 void BM_ReadLargeSetupSerial(benchmark::State& state) {
     Clock::SetScaleForTesting(1.0);
     const std::string path = "/tmp/dalvora-bench-tty-" + std::to_string(getpid());
-    Printer printer("large", true, path);
+    const sim::Profile profile = LargeProfile(true);
+    const size_t items = profile.items.size();
+    sim::InProcessPrinter printer(profile, sim::InProcessOptions{{}, std::nullopt, path});
     CommPortSettings settings;
     settings.type = COMM_SERIAL;
     settings.comPortName = path;
@@ -162,14 +150,14 @@ void BM_ReadLargeSetupSerial(benchmark::State& state) {
     Reading reading;
     for (auto _ : state)
         reading = ReadSetup(settings);
-    const double exchanges = static_cast<double>(printer.Items()) + 7;
+    const double exchanges = static_cast<double>(items) + 7;
     // A large item answer is some 120 bytes, a request 10 plus the cancel: 10 bits a byte on the wire.
     const double wire = exchanges * 131 * 10 / 115200.0;
     state.counters["total_s"] = reading.total;
     state.counters["mandated_sleeps_s"] = reading.slept; // the 80 ms answer pauses among them
     state.counters["rest_per_exchange_us"] = (reading.total - reading.slept) * 1e6 / exchanges;
     state.counters["wire_time_at_115200_s"] = wire;
-    state.counters["items"] = static_cast<double>(printer.Items());
+    state.counters["items"] = static_cast<double>(items);
     unlink(path.c_str());
 }
 BENCHMARK(BM_ReadLargeSetupSerial)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();

@@ -43,6 +43,10 @@ TEST(PrinterVersion, ReadsIdentityAndWholeSetupOverTcp) {
     EXPECT_TRUE(Has(r.out, "Setup items: " + std::to_string(items) + " (data errors: 0)\n")) << r.out;
     // Two sessions: the search, then the read.
     EXPECT_EQ(printer.Count("GSI"), 2);
+    // Password items (one with an additional description, one with a link) are read, never logged.
+    EXPECT_FALSE(Has(r.out, "velmar"));
+    EXPECT_FALSE(Has(r.out, "A1B2C3D4"));
+    EXPECT_TRUE(Has(r.out, "Found Field: Value TEXT: ********"));
 }
 
 TEST(PrinterVersion, LargeAndMinimalProfiles) {

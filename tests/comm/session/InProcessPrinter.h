@@ -1,27 +1,21 @@
-// The simulated printer inside the test process, on loopback TCP: the session operations are driven
-// directly, with the printer's transcript to say what they sent.
+// The simulated printer inside the test process, on loopback TCP, with its transcript to say what the
+// session operations sent.
 #pragma once
 
 #include "comm/CommPortSettings.h"
+#include "sim/InProcessPrinter.h"
 #include "sim/Profile.h"
-#include "sim/Server.h"
 #include "tests/support/TempDir.h"
 
-#include <atomic>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 // A shipped profile ("default", "minimal"), to adjust before the printer starts.
 sim::Profile ShippedProfile(const std::string& name);
 
-class InProcessPrinter {
+class TranscribedPrinter {
 public:
-    explicit InProcessPrinter(sim::Profile profile, const std::vector<std::string>& faults = {});
-    ~InProcessPrinter();
-    InProcessPrinter(const InProcessPrinter&) = delete;
-    InProcessPrinter& operator=(const InProcessPrinter&) = delete;
+    explicit TranscribedPrinter(sim::Profile profile, const std::vector<std::string>& faults = {});
 
     CommPortSettings Settings() const;
     // Request names in order ("GSI", "C4", ...), and the fields of the requests with this name.
@@ -32,11 +26,5 @@ public:
 private:
     TempDir m_dir;
     std::string m_transcriptPath;
-    sim::PrinterState m_state;
-    sim::FaultInjector m_faults;
-    sim::Transcript m_transcript;
-    sim::Server m_server;
-    uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    sim::InProcessPrinter m_printer;
 };

@@ -26,7 +26,7 @@ protected:
     }
 
     // Init, then the setup read, as every caller starts.
-    PrinterData Read(InProcessPrinter& printer) {
+    PrinterData Read(TranscribedPrinter& printer) {
         PrinterData data;
         data.Init();
         CommPortSettings settings = printer.Settings();
@@ -82,7 +82,7 @@ bool StoredOrReset(const std::vector<std::string>& requests) {
 } // namespace
 
 TEST_F(Session, ToolsAndStatusDescriptionsAreRead) {
-    InProcessPrinter printer(ShippedProfile("default"));
+    TranscribedPrinter printer(ShippedProfile("default"));
     PrinterData data = Read(printer);
     CommPortSettings settings = printer.Settings();
     comm.PrnCom_ReadTools(&layer, &data, &settings);
@@ -94,7 +94,7 @@ TEST_F(Session, ToolsAndStatusDescriptionsAreRead) {
 }
 
 TEST_F(Session, PrinterWithoutCapabilitiesOffersOnlyTheSetup) {
-    InProcessPrinter printer(ShippedProfile("minimal"));
+    TranscribedPrinter printer(ShippedProfile("minimal"));
     PrinterData data = Read(printer);
     EXPECT_GT(data.GetNumSetupItems(), 0u);
     CommPortSettings settings = printer.Settings();
@@ -103,7 +103,7 @@ TEST_F(Session, PrinterWithoutCapabilitiesOffersOnlyTheSetup) {
 }
 
 TEST_F(Session, LiveStatusIsCopiedOnlyWhenItFits) {
-    InProcessPrinter printer(ShippedProfile("default"));
+    TranscribedPrinter printer(ShippedProfile("default"));
     PrinterData data;
     data.Init();
     CommPortSettings settings = printer.Settings();
@@ -129,7 +129,7 @@ TEST_F(Session, LiveStatusIsCopiedOnlyWhenItFits) {
 }
 
 TEST_F(Session, SilentLiveStatusIsThirteen) {
-    InProcessPrinter printer(ShippedProfile("default"), {"no-answer=C138"});
+    TranscribedPrinter printer(ShippedProfile("default"), {"no-answer=C138"});
     PrinterData data;
     data.Init();
     CommPortSettings settings = printer.Settings();
@@ -141,7 +141,7 @@ TEST_F(Session, SilentLiveStatusIsThirteen) {
 }
 
 TEST_F(Session, OnlyChangedSkipsReadOnlyAndUnchangedAndNothingIsNothing) {
-    InProcessPrinter printer(WritableProfile());
+    TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
     ProtocolDataAvailable toSave;
     toSave.SetupDataToSave(false, true);
@@ -169,7 +169,7 @@ TEST_F(Session, OnlyChangedSkipsReadOnlyAndUnchangedAndNothingIsNothing) {
 }
 
 TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
-    InProcessPrinter printer(WritableProfile());
+    TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
     TempDir logDir;
     Log::SetLogEnable(2, true, logDir.path().c_str());
@@ -182,12 +182,15 @@ TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
     const std::string log = ReadWholeFile(logDir.file("status.log"));
     EXPECT_NE(log.find("PrnCom_WriteDataToPrinter"), std::string::npos);
     EXPECT_EQ(log.find("new-secret"), std::string::npos);
+    EXPECT_EQ(log.find("old-secret"), std::string::npos) << "nor the value read from the printer";
+    EXPECT_NE(log.find("Found Field: Value TEXT: ********"), std::string::npos);
+    EXPECT_NE(log.find("Found Field: Value TEXT: SN-0001"), std::string::npos) << "other texts are shown";
     ASSERT_EQ(printer.FieldsOf("C5").size(), 1u);
     EXPECT_EQ(printer.FieldsOf("C5")[0][1], "new-secret") << "the printer gets the value itself";
 }
 
 TEST_F(Session, SetupOfAnotherPrinterIsRefusedWithNine) {
-    InProcessPrinter printer(WritableProfile());
+    TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
     stored.SetGSI(0x999);
     ProtocolDataAvailable toSave;
@@ -205,7 +208,7 @@ TEST_F(Session, SetupOfAnotherPrinterIsRefusedWithNine) {
 }
 
 TEST_F(Session, RefusedValueStopsTheWriteWithItsCode) {
-    InProcessPrinter printer(WritableProfile(), {"error=C5:04"});
+    TranscribedPrinter printer(WritableProfile(), {"error=C5:04"});
     PrinterData stored = Read(printer);
     StringOf(stored, 251).SetCurUIValue("EDITED");
     ProtocolDataAvailable toSave;
