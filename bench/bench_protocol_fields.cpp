@@ -29,17 +29,22 @@ std::string MakeListAnswer() {
     return "\x02" + summed + V(std::to_string(sum & 0xFF)) + "\x03";
 }
 
+// One answer cut and turned into its record.
+void ParseOnce(ProtocolFields& fields, const std::string& answer, benchmark::State& state) {
+    fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
+    uint64_t errors = 0;
+    OBJTYPE type = OBJTYPE_NONE;
+    AnswerRecord record = fields.CreateSetupItem(errors, nullptr, type);
+    if (type != OBJTYPE_SETUP_ITEM_LIST)
+        state.SkipWithError("answer refused");
+    benchmark::DoNotOptimize(record);
+}
+
 void BM_ParseListItemAnswer(benchmark::State& state) {
     const std::string answer = MakeListAnswer();
     ProtocolFields fields;
     for (auto _ : state) {
-        fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
-        uint64_t errors = 0;
-        OBJTYPE type = OBJTYPE_NONE;
-        AnswerRecord record = fields.CreateSetupItem(errors, nullptr, type);
-        if (type != OBJTYPE_SETUP_ITEM_LIST)
-            state.SkipWithError("answer refused");
-        benchmark::DoNotOptimize(record);
+        ParseOnce(fields, answer, state);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * answer.size()));
 }
@@ -50,13 +55,7 @@ void BM_ParseListItemAnswerNewParser(benchmark::State& state) {
     const std::string answer = MakeListAnswer();
     for (auto _ : state) {
         ProtocolFields fields;
-        fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
-        uint64_t errors = 0;
-        OBJTYPE type = OBJTYPE_NONE;
-        AnswerRecord record = fields.CreateSetupItem(errors, nullptr, type);
-        if (type != OBJTYPE_SETUP_ITEM_LIST)
-            state.SkipWithError("answer refused");
-        benchmark::DoNotOptimize(record);
+        ParseOnce(fields, answer, state);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * answer.size()));
 }

@@ -130,6 +130,8 @@ private:
     AnswerRecord ParseStatusExt() const;
     AnswerRecord ParseStatusBytes(const char* where, bool exactlyFour) const;
     // Bit descriptions from `index` on; false on the first malformed one.
+    // The count of described bits (field 4) and their descriptions, common to both description answers.
+    bool ParseExplainedBits(std::vector<std::unique_ptr<StatusBitInfo>>& out) const;
     bool ParseStatusDescriptions(size_t index, int count,
                                  std::vector<std::unique_ptr<StatusBitInfo>>& out) const;
 

@@ -231,6 +231,14 @@ bool ProtocolFields::ParseStatusDescriptions(size_t index, int count,
     return true;
 }
 
+bool ProtocolFields::ParseExplainedBits(std::vector<std::unique_ptr<StatusBitInfo>>& out) const {
+    const ProtocolFieldInfo* bits = Expect(4, FTYPE_VINT_VALUE, kWhere);
+    if (bits == nullptr)
+        return false;
+    Log::WriteLogP(kWhere, "Number of bits to explain : %d", bits->IntValue);
+    return ParseStatusDescriptions(5, bits->IntValue, out);
+}
+
 AnswerRecord ProtocolFields::ParseStatusGen() const {
     const ProtocolFieldInfo* ports = Expect(2, FTYPE_VINT_VALUE, kWhere);
     if (ports == nullptr)
@@ -245,12 +253,8 @@ AnswerRecord ProtocolFields::ParseStatusGen() const {
     }
     const uint32_t supported = GenericFunctions::ConvertByteBufferToULong4(mask->Data.data());
     Log::WriteLogP(kWhere, "Bit mask supported : 0x%08x", supported);
-    const ProtocolFieldInfo* bits = Expect(4, FTYPE_VINT_VALUE, kWhere);
-    if (bits == nullptr)
-        return {};
-    Log::WriteLogP(kWhere, "Number of bits to explain : %d", bits->IntValue);
     std::vector<std::unique_ptr<StatusBitInfo>> descriptions;
-    if (!ParseStatusDescriptions(5, bits->IntValue, descriptions))
+    if (!ParseExplainedBits(descriptions))
         return {};
     auto record = std::make_unique<StatusInfoGenData>();
     record->SetStatusPorts(ports->IntValue);
@@ -269,12 +273,8 @@ AnswerRecord ProtocolFields::ParseStatusExt() const {
     if (bytes == nullptr)
         return {};
     Log::WriteLogP(kWhere, "Number of bytes of extended status : %d", bytes->IntValue);
-    const ProtocolFieldInfo* bits = Expect(4, FTYPE_VINT_VALUE, kWhere);
-    if (bits == nullptr)
-        return {};
-    Log::WriteLogP(kWhere, "Number of bits to explain : %d", bits->IntValue);
     std::vector<std::unique_ptr<StatusBitInfo>> descriptions;
-    if (!ParseStatusDescriptions(5, bits->IntValue, descriptions))
+    if (!ParseExplainedBits(descriptions))
         return {};
     auto record = std::make_unique<StatusInfoExtData>();
     record->SetStatusPorts(ports->IntValue);
