@@ -1,8 +1,8 @@
 // The two listing operations of the command line: they need no printer session.
 #include "app/CmdLineOperations.h"
 
-#include "app/CmdConsole.h"
-#include "comm/ComPortEth.h"
+#include "base/CmdConsole.h"
+#include "transport/ComPortEth.h"
 #include "comm/CommLayer.h"
 
 #include <cstdio>

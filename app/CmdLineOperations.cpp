@@ -1,8 +1,8 @@
 #include "app/CmdLineOperations.h"
 
-#include "app/CmdConsole.h"
-#include "app/HomeDir.h"
-#include "app/Log.h"
+#include "base/CmdConsole.h"
+#include "base/HomeDir.h"
+#include "base/Log.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/CmdLineOptions.h"
-#include "comm/CommPortSettings.h"
+#include "transport/CommPortSettings.h"
 
 #include <string>
 

@@ -1,10 +1,10 @@
 #include "app/CmdLineOptions.h"
 
-#include "app/CmdConsole.h"
+#include "base/CmdConsole.h"
 #include "app/CmdLineOperations.h"
-#include "app/GenericFunctions.h"
+#include "base/GenericFunctions.h"
 #include "app/UsageText.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 // sending a configuration archive. Each opens one session and ends with an exit status.
 #include "app/CmdLineOperations.h"
 
-#include "app/CmdConsole.h"
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/CmdConsole.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
 #include "model/PrinterData.h"

@@ -1,6 +1,6 @@
 #include "app/UsageText.h"
 
-#include "app/Version.h"
+#include "base/Version.h"
 
 namespace {
 

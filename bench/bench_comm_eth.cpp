@@ -1,7 +1,7 @@
 // Round trips (write a command, read its echo) through ComPortEth against a loopback echo server, next
 // to the same exchange on a raw socket: the port's own cost is the difference between the two.
-#include "comm/ComPortEth.h"
-#include "comm/UniqueFd.h"
+#include "transport/ComPortEth.h"
+#include "transport/UniqueFd.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
 // Pattern search over a large answer, the way the protocol layer looks for frame markers, next to a
 // plain memchr scan of the same buffer as the baseline.
-#include "app/GenericFunctions.h"
+#include "base/GenericFunctions.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // process, over loopback TCP and over a pty serial line. Reported next to raw round trips of the same
 // request made without the product's code, measured in the same run, with the waits the protocol
 // mandates (closes, the pause after finding a printer, input discards, serial answer pauses) apart.
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
 #include "model/PrinterData.h"

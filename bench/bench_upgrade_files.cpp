@@ -1,9 +1,9 @@
 // Descrambling a 16 MB firmware image (both key parities and the module scheme) next to a memcpy of
 // the same size, and loading a 16 MB package from a file, with the peak heap use of the load.
 #include "tools/Fixtures.h"
-#include "upgrade/EncryptionMode1.h"
-#include "upgrade/EncryptionPSW.h"
-#include "upgrade/PSWFile.h"
+#include "firmware/EncryptionMode1.h"
+#include "firmware/EncryptionPSW.h"
+#include "firmware/PSWFile.h"
 
 #include <benchmark/benchmark.h>
 

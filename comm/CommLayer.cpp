@@ -1,8 +1,8 @@
 #include "comm/CommLayer.h"
 
-#include "app/Clock.h"
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 
 #include <cstring>
 

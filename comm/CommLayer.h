@@ -3,9 +3,9 @@
 // handshake that starts every session. It knows nothing of what answers mean.
 #pragma once
 
-#include "comm/ComPort.h"
-#include "comm/CommPortType.h"
-#include "comm/VmComLayerException.h"
+#include "transport/ComPort.h"
+#include "transport/CommPortType.h"
+#include "base/VmComLayerException.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,11 +1,11 @@
 // The port of each kind, and the device lists the port choices are made from.
-#include "comm/ComPortEth.h"
-#include "comm/ComPortRs232.h"
-#include "comm/ComPortUsbIntPRN.h"
+#include "transport/ComPortEth.h"
+#include "transport/ComPortRs232.h"
+#include "transport/ComPortUsbIntPRN.h"
 #include "comm/CommLayer.h"
-#include "comm/ProductIds.h"
+#include "transport/ProductIds.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <algorithm>
 

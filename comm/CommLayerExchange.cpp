@@ -3,8 +3,8 @@
 #include "comm/CommLayer.h"
 #include "comm/Commands.h"
 
-#include "app/Clock.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/Log.h"
 #include "model/PrinterData.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "comm/Commands.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,9 +4,9 @@
 // Failures are thrown as DalvoraException with the session error code.
 #pragma once
 
-#include "app/DalvoraException.h"
+#include "base/DalvoraException.h"
 #include "comm/AnswerRecord.h"
-#include "comm/CommPortSettings.h"
+#include "transport/CommPortSettings.h"
 
 #include <cstdint>
 #include <memory>

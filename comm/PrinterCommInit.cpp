@@ -1,8 +1,8 @@
 // Finding a printer, opening a session and the preamble every operation starts with.
 #include "comm/PrinterComm.h"
 
-#include "app/Clock.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterSession.h"
 #include "model/PrinterData.h"

@@ -1,7 +1,7 @@
 // Reading a printer's setup: header, information pages, id list, every item and its links.
 #include "comm/PrinterComm.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterSession.h"
 #include "model/PrinterData.h"

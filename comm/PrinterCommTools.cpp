@@ -2,7 +2,7 @@
 // its status bits and the live status bytes.
 #include "comm/PrinterComm.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterSession.h"
 #include "model/PrinterData.h"

@@ -2,8 +2,8 @@
 // the values (only the changed ones on request), store them and reset the printer.
 #include "comm/PrinterComm.h"
 
-#include "app/Clock.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterSession.h"
 #include "model/PrinterData.h"

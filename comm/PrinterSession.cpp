@@ -1,7 +1,7 @@
 // The shared pieces of the printer operations.
 #include "comm/PrinterSession.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/PrinterData.h"
 
 namespace printer_session {

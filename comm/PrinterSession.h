@@ -2,7 +2,7 @@
 // ends, one command and its answer cut into fields, and the failure that logs its step and throws.
 #pragma once
 
-#include "app/DalvoraException.h"
+#include "base/DalvoraException.h"
 #include "comm/CommLayer.h"
 #include "comm/Commands.h"
 #include "comm/ProtocolFields.h"

@@ -3,7 +3,7 @@
 // into the record its command tag announces. It never talks to a port.
 #pragma once
 
-#include "app/DalvoraException.h"
+#include "base/DalvoraException.h"
 #include "comm/AnswerRecord.h"
 
 #include <cstdint>

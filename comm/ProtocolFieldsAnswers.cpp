@@ -2,7 +2,7 @@
 // (version, text pages, id lists, masks, line table, font module, live status bytes).
 #include "comm/ProtocolFields.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <algorithm>
 #include <cstring>

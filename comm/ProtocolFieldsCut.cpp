@@ -2,8 +2,8 @@
 // the recognition of error answers.
 #include "comm/ProtocolFields.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 
 #include <algorithm>
 #include <cstring>

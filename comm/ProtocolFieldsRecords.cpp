@@ -2,8 +2,8 @@
 // descriptions of the general and the extended status.
 #include "comm/ProtocolFields.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 
 #include <cstdio>
 #include <string_view>

@@ -2,8 +2,8 @@
 // share a running field index and a running checksum.
 #include "comm/ProtocolFields.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 
 #include <algorithm>
 #include <cstring>

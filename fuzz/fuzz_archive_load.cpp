@@ -1,6 +1,6 @@
 // Configuration archives from anywhere: parse, load into PrinterData, and save again. Nothing may
 // crash, read out of bounds or run away, whatever the file holds.
-#include "app/DalvoraException.h"
+#include "base/DalvoraException.h"
 #include "model/PrinterData.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"

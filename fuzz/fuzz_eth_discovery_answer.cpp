@@ -1,6 +1,6 @@
 // Discovery answers come from anyone on the local network: parse arbitrary datagrams, record them and
 // build the listing, checking that a name never breaks a listing line nor the listing its buffer.
-#include "comm/EthDiscovery.h"
+#include "transport/EthDiscovery.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Fuzz target: a module file from outside, loaded from memory, then summarised. When the first
 // byte is odd the stored sums are recomputed first, so mutations reach the checks behind them.
-#include "upgrade/Checksums.h"
-#include "upgrade/ModuleData.h"
+#include "firmware/Checksums.h"
+#include "firmware/ModuleData.h"
 
 #include <climits>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Fuzz target: a firmware package from outside, loaded from memory, then summarised. When the last
 // byte of the first slot (never read) is odd, the format-2 sums in that slot are recomputed first,
 // so mutations reach the checks behind them.
-#include "upgrade/Checksums.h"
-#include "upgrade/PSWFile.h"
+#include "firmware/Checksums.h"
+#include "firmware/PSWFile.h"
 
 #include <climits>
 #include <cstddef>

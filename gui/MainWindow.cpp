@@ -1,8 +1,8 @@
 #include "gui/MainWindow.h"
 
-#include "app/HomeDir.h"
-#include "app/Log.h"
-#include "app/Version.h"
+#include "base/HomeDir.h"
+#include "base/Log.h"
+#include "base/Version.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "gui/WindowedApplication.h"
 
-#include "app/GenericFunctions.h"
+#include "base/GenericFunctions.h"
 #include "gui/MainWindow.h"
 
 #include <QApplication>

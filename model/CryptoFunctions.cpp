@@ -1,7 +1,7 @@
 // Encryption of confidential archive values on OpenSSL libcrypto (EVP interfaces).
 #include "model/CryptoFunctions.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <algorithm>
 #include <array>

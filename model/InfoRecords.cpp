@@ -1,7 +1,7 @@
 // Information pages, logos, upgrade information and interface state.
 #include "model/InfoRecords.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/CryptoFunctions.h"
 #include "model/TCFXDataReader.h"

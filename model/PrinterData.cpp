@@ -1,7 +1,7 @@
 // PrinterData: lifecycle, item and link bookkeeping, the value check and the compatibility test.
 #include "model/PrinterData.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // PrinterData in the configuration archive: the fixed key order of saving, the signature and version
 // checks of loading, and the groups each side includes.
-#include "app/DalvoraException.h"
-#include "app/Log.h"
+#include "base/DalvoraException.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/PrinterData.h"
 #include "model/TCFXDataReader.h"

@@ -1,5 +1,5 @@
 // The checkboxes setup item: a bit field of up to 4096 bits, one described element per bit.
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/SetupItemType.h"
 #include "model/TCFXDataReader.h"

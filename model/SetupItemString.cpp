@@ -1,6 +1,6 @@
 // The string setup item: exact comparison, the IPv4 check, and encryption of confidential values in
 // the archive.
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/CryptoFunctions.h"
 #include "model/SetupItemType.h"

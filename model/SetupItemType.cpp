@@ -1,8 +1,8 @@
 // The setup item base, the list, numeric and date/time kinds, and the kind dispatch of the archive.
 #include "model/SetupItemType.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"

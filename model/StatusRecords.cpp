@@ -1,7 +1,7 @@
 // Status descriptions, the standard table, and their archive keys.
 #include "model/StatusRecords.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"

@@ -1,8 +1,8 @@
 // Reader of the configuration archive.
 #include "model/TCFXDataReader.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 #include "model/TCFXDataManager.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // Writer of the configuration archive and its crash-safe save.
 #include "model/TCFXDataWriter.h"
 
-#include "app/GenericFunctions.h"
-#include "app/Log.h"
+#include "base/GenericFunctions.h"
+#include "base/Log.h"
 #include "model/TCFXDataManager.h"
 
 #include <atomic>

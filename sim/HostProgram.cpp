@@ -1,7 +1,7 @@
 // Starting and reaping the host program; see HostProgram.h.
 #include "sim/HostProgram.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <cerrno>
 #include <csignal>

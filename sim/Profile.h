@@ -3,7 +3,7 @@
 // profile. Loading validates everything a real printer could never announce and names the culprit.
 #pragma once
 
-#include "comm/ProductIds.h"
+#include "transport/ProductIds.h"
 
 #include <cstdint>
 #include <map>

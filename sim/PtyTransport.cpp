@@ -1,7 +1,7 @@
 // Pseudo-terminal serial line; see PtyTransport.h.
 #include "sim/PtyTransport.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "sim/TcpTransport.h"
 
 #include <cerrno>

@@ -1,8 +1,8 @@
 // The event loop; see Server.h.
 #include "sim/Server.h"
 
-#include "app/Clock.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/Log.h"
 
 #include <algorithm>
 #include <poll.h>

@@ -1,7 +1,7 @@
 // TCP listener and connection; see TcpTransport.h.
 #include "sim/TcpTransport.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // The exchange log; see Transcript.h.
 #include "sim/Transcript.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 #include <nlohmann/json.hpp>
 #include <stdexcept>

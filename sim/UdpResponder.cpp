@@ -1,7 +1,7 @@
 // Discovery responder; see UdpResponder.h.
 #include "sim/UdpResponder.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "sim/TcpTransport.h"
 
 #include <arpa/inet.h>

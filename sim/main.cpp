@@ -1,6 +1,6 @@
 // dalvora-printer-sim: a thermal ticket printer on TCP, a pty serial line, USB and UDP discovery, so the
 // product is developed and tested end to end without hardware.
-#include "app/Log.h"
+#include "base/Log.h"
 #include "sim/HostProgram.h"
 #include "sim/Options.h"
 #include "sim/Server.h"

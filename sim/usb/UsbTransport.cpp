@@ -1,7 +1,7 @@
 // The USB link over a umockdev testbed; see UsbTransport.h.
 #include "sim/UsbTransport.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 #include "sim/TcpTransport.h"
 #include "sim/Wire.h"
 #include "sim/usb/UsbTestbed.h"

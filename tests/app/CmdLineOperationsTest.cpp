@@ -2,8 +2,8 @@
 // directory of the command line.
 #include "app/CmdLineOperations.h"
 
-#include "app/CmdConsole.h"
-#include "app/Log.h"
+#include "base/CmdConsole.h"
+#include "base/Log.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "model/PrinterData.h"
 #include "tests/support/ScriptedPort.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // for a protocol version the program does not speak.
 #include "comm/Commands.h"
 
-#include "app/Log.h"
+#include "base/Log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The dalvora binary as a user runs it: help and version, the choice between window and command
 // line, exit statuses with their messages, and logging to the console and to the home directory.
-#include "app/HomeDir.h"
+#include "base/HomeDir.h"
 #include "tests/e2e/UsageTextGolden.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"

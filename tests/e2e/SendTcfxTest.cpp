@@ -3,7 +3,7 @@
 // printer, and the printer's transcript says exactly what was sent.
 #include "tests/e2e/SimPrinter.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
 #include "model/PrinterData.h"

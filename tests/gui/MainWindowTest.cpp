@@ -1,7 +1,7 @@
 // The window's title and its two options, on Qt's offscreen platform (there is no display in CI).
 #include "gui/MainWindow.h"
-#include "app/HomeDir.h"
-#include "app/Log.h"
+#include "base/HomeDir.h"
+#include "base/Log.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

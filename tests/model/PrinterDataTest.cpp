@@ -1,7 +1,7 @@
 // PrinterData: the archive layout users' files depend on, full round trips, the signature and version
 // checks, the groups saved and loaded, and the checks run before a stored setup is written.
 #include "model/PrinterData.h"
-#include "app/DalvoraException.h"
+#include "base/DalvoraException.h"
 #include "model/TCFXDataManager.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"

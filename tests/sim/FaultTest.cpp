@@ -1,7 +1,7 @@
 // Fault switches: their syntax, which request they hit, and how the delivery faults reach the wire.
 #include "tests/sim/SimHarness.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 #include <gtest/gtest.h>
 

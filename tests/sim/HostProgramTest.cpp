@@ -3,8 +3,8 @@
 // when the simulator is stopped or killed. The program here is a shell that reports what it sees.
 #include "tests/sim/SimHarness.h"
 
-#include "app/Clock.h"
-#include "comm/ProductIds.h"
+#include "base/Clock.h"
+#include "transport/ProductIds.h"
 #include "sim/HostProgram.h"
 #include "sim/Options.h"
 #include "tests/support/ProcessRunner.h"

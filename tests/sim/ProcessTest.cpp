@@ -3,7 +3,7 @@
 // transcript, plus the command line itself.
 #include "tests/sim/SimHarness.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 

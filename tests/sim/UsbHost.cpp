@@ -1,7 +1,7 @@
 // The raw USB host; see UsbHost.h.
 #include "tests/sim/UsbHost.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "tests/sim/SimHarness.h"
 
 #include <cstdio>

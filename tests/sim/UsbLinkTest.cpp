@@ -5,7 +5,7 @@
 #include "tests/sim/SimHarness.h"
 #include "tests/sim/UsbHost.h"
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "sim/usb/UsbTestbed.h"
 #include "tests/support/TempDir.h"
 

@@ -3,7 +3,7 @@
 // a given write triggers, every write made, the opens asked for, and the failures to inject.
 #pragma once
 
-#include "comm/ComPort.h"
+#include "transport/ComPort.h"
 
 #include <cstring>
 #include <deque>

@@ -2,7 +2,7 @@
 // session operations sent.
 #pragma once
 
-#include "comm/CommPortSettings.h"
+#include "transport/CommPortSettings.h"
 #include "sim/InProcessPrinter.h"
 #include "sim/Profile.h"
 #include "tests/support/TempDir.h"

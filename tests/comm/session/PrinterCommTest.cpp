@@ -3,8 +3,8 @@
 // (only what changed, read-only and confidential items, nothing to write), and the session errors.
 #include "tests/comm/session/InProcessPrinter.h"
 
-#include "app/Clock.h"
-#include "app/Log.h"
+#include "base/Clock.h"
+#include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
 #include "model/PrinterData.h"

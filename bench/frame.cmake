@@ -1,2 +1,0 @@
-dalvora_add_bench(bench_frame_layer bench_frame_layer.cpp)
-dalvora_add_bench(bench_protocol_fields bench_protocol_fields.cpp)

@@ -1,2 +1,0 @@
-dalvora_add_fuzzer(fuzz_read_protocol_data fuzz_read_protocol_data.cpp)
-dalvora_add_fuzzer(fuzz_protocol_fields fuzz_protocol_fields.cpp)

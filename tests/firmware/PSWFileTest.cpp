@@ -1,0 +1,282 @@
+// Firmware packages: formats, integrity sums, required headers, signature, descrambling and the
+// component list built from the module headers.
+#include "tests/firmware/PackageLoad.h"
+#include "tools/FixtureSets.h"
+#include "firmware/ModuleData.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace fixtures;
+
+TEST(PSWFile, Format2PackageLoadsWithItsHeaderFields) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(300, 1));
+    PSWFile file;
+    const PackageLoad r = LoadPackage(file, desc);
+    ASSERT_TRUE(r.ok) << r.log;
+    EXPECT_TRUE(Contains(r.log, "File integrity Checksum PASSED!"));
+    EXPECT_TRUE(Contains(r.log, "Found 1 (HEADER PRINTER)"));
+    EXPECT_TRUE(Contains(r.log, "Found PSWHeaderUpgrade"));
+    EXPECT_TRUE(Contains(r.log, "Found 4 Headers"));
+    EXPECT_EQ(file.GetPswType(), 1);
+    const PSWHeaderPrinter* printer = file.GetHeaderPrinter();
+    ASSERT_NE(printer, nullptr);
+    EXPECT_EQ(printer->strPrinterModel, "TK180   ");
+    EXPECT_EQ(printer->strReleaseHW, "01");
+    EXPECT_EQ(printer->strReleasePSW, "123");
+    EXPECT_EQ(printer->strCreationDate, "261206");
+    EXPECT_EQ(printer->iGSILow, 0x42);
+    EXPECT_EQ(printer->iGSIHight, 0x07);
+    EXPECT_EQ(printer->cComPortType, 0);
+    const auto upgrades = file.GetHeaders(HTYPE_UPGRADE);
+    ASSERT_EQ(upgrades.size(), 1u);
+    const auto* sign = static_cast<const PSWHeaderUpgrade*>(upgrades[0]);
+    EXPECT_EQ(sign->iIDFamily, 1);
+    EXPECT_EQ(sign->iIDModel, 2);
+    EXPECT_EQ(sign->iIDCustomization, 3);
+    EXPECT_FALSE(sign->bMustUpdateWhole);
+    EXPECT_EQ(file.GetHeaderBin()->GetData(), desc.firmware);
+    EXPECT_EQ(file.GetComponents().Values(), std::vector<int>{0});
+    EXPECT_EQ(file.GetContents(), PSWFile::kContentsFirmware);
+}
+
+TEST(PSWFile, ComPortByteMapsToThreeValues) {
+    for (auto [byte, value] : {std::pair{'S', 0}, std::pair{'P', 1}, std::pair{'X', 2}}) {
+        PackageDescription desc = StandardPackage(true, PatternBytes(10, 1));
+        PrinterOf(desc).comPort = byte;
+        PSWFile file;
+        ASSERT_TRUE(LoadPackage(file, desc).ok);
+        EXPECT_EQ(file.GetHeaderPrinter()->cComPortType, value);
+    }
+}
+
+TEST(PSWFile, Format2SumsOffOrWrong) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(300, 2));
+    desc.sums = Sums::Zero;
+    PSWFile file;
+    PackageLoad r = LoadPackage(file, desc);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "Checksum not available into the PSW file (TYPE2)"));
+
+    for (auto [mode, tag] : {std::pair{Sums::WrongFirst, "(1)"}, std::pair{Sums::WrongSecond, "(2)"}}) {
+        desc.sums = mode;
+        r = LoadPackage(file, desc);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(Contains(r.log, "ERROR File integrity Checksum!"));
+        EXPECT_TRUE(Contains(r.log, std::string("ERROR Checksum file ") + tag + " : 0x"));
+        // Fails as soon as the printer slot has been read, before any further slot.
+        EXPECT_EQ(file.GetAllHeaders().size(), 1u);
+        EXPECT_FALSE(Contains(r.log, "HEADER SOFTWARE"));
+    }
+}
+
+TEST(PSWFile, Format2SumMessageShowsStoredAndComputedValues) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(300, 2));
+    desc.sums = Sums::WrongFirst;
+    const std::vector<uint8_t> bytes = WritePackage(desc);
+    const int stored = (bytes[26] << 8) | bytes[27];
+    char expected[64];
+    snprintf(expected, sizeof expected, "ERROR Checksum file (1) : 0x%04X(F) - 0x%04X(C)", stored,
+             (stored - 1) & 0xFFFF);
+    PSWFile file;
+    EXPECT_TRUE(Contains(LoadPackage(file, bytes).log, expected));
+}
+
+TEST(PSWFile, Format1SumsCoverTheDescrambledBinaryData) {
+    const std::vector<uint8_t> firmware = PatternBytes(1000, 3);
+    for (uint8_t key : {uint8_t{0}, uint8_t{0x5B}, uint8_t{0x64}}) {
+        PackageDescription desc = StandardPackage(false, firmware);
+        PrinterOf(desc).scrambleByte = key;
+        PSWFile file;
+        PackageLoad r = LoadPackage(file, desc);
+        ASSERT_TRUE(r.ok) << r.log;
+        EXPECT_TRUE(Contains(r.log, "File integrity Checksum PASSED!"));
+        EXPECT_EQ(file.GetPswType(), 0);
+        EXPECT_EQ(file.GetHeaderBin()->GetData(), firmware) << "key " << int{key};
+        EXPECT_EQ(file.GetHeaderPrinter()->iScrambleByte, 0);
+        EXPECT_EQ(file.GetHeaderPrinter()->iGSILow, 0x42);
+
+        desc.sums = Sums::WrongSecond;
+        r = LoadPackage(file, desc);
+        EXPECT_FALSE(r.ok);
+        EXPECT_TRUE(Contains(r.log, "ERROR Checksum file (2)"));
+        desc.sums = Sums::Zero;
+        r = LoadPackage(file, desc);
+        EXPECT_TRUE(r.ok);
+        EXPECT_TRUE(Contains(r.log, "Checksum not available into the PSW file (TYPE1)"));
+    }
+}
+
+TEST(PSWFile, Format1OldVariantsCarryBanksAndSignature) {
+    PackageDescription desc = StandardPackage(false, PatternBytes(600, 4));
+    desc.binNewVariant = false;
+    desc.numBanks = 2;
+    desc.bankSize = 300;
+    auto& software = std::get<SoftwareSlot>(desc.slots[1]);
+    software.newVariant = false;
+    software.customization = 0x1234;
+    PSWFile file;
+    ASSERT_TRUE(LoadPackage(file, desc).ok);
+    const PSWHeaderBin* bin = file.GetHeaderBin();
+    EXPECT_EQ(bin->iPswType, 0);
+    EXPECT_EQ(bin->iNumBanks, 2);
+    EXPECT_EQ(bin->uiBinSize, 300u);
+    EXPECT_EQ(bin->iStartDataIntoFile, 2 * 32 + 8); // two slots, then the old binary slot
+    EXPECT_EQ(static_cast<const PSWHeaderUpgrade*>(file.GetHeaders(HTYPE_UPGRADE)[0])->iIDCustomization,
+              0x1234);
+}
+
+TEST(PSWFile, RequiredHeadersAreCountedInOrder) {
+    PSWFile file;
+    std::vector<uint8_t> notMarker = WritePackage(StandardPackage(true, PatternBytes(10, 1)));
+    notMarker[0] = 'Z';
+    PackageLoad r = LoadPackage(file, notMarker);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "ERROR Searching Header 1 (HEADER PRINTER)"));
+    EXPECT_TRUE(file.GetAllHeaders().empty());
+
+    PackageDescription twoPrinters = StandardPackage(true, PatternBytes(10, 1));
+    twoPrinters.sums = Sums::Zero;
+    twoPrinters.slots.push_back(PrinterSlot{});
+    r = LoadPackage(file, twoPrinters);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "ERROR Searching Header 1 (HEADER PRINTER)"));
+
+    PackageDescription noSoftware = StandardPackage(true, PatternBytes(10, 1));
+    noSoftware.slots.pop_back();
+    r = LoadPackage(file, noSoftware);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "ERROR Searching Header 2 (HEADER SOFTWARE)"));
+
+    PackageDescription noBin = StandardPackage(true, {});
+    noBin.sums = Sums::Zero;
+    noBin.truncateTo = 64;
+    r = LoadPackage(file, noBin);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "ERROR Searching Header 10 (HEADER BIN)"));
+}
+
+TEST(PSWFile, UpgradeSignatureRequiredOnlyWhenAsked) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(10, 1));
+    std::get<SoftwareSlot>(desc.slots[1]).bex = 0x00;
+    PSWFile file;
+    PackageLoad r = LoadPackage(file, desc, true);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "This PSW doesn't contain the Upgrade fields"));
+    EXPECT_TRUE(LoadPackage(file, desc, false).ok);
+    EXPECT_EQ(file.GetHeadersCount(HTYPE_UPGRADE), 0);
+}
+
+TEST(PSWFile, ModuleHeadersBuildTheComponentList) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(100, 5));
+    std::get<PrinterSlot>(desc.slots[0]).scrambleByte = 0x29;
+    for (char kind : {'s', 'd', 'f', 'C', 'l', 'u', 'x'}) {
+        ModuleSlot module;
+        module.kind = kind;
+        module.image = kind == 'd' ? WriteModuleFile(StandardModule('D')) : PatternBytes(50, kind);
+        if (kind == 's') {
+            module.numBank = 3;
+            module.bankDim = 0x10000;
+        }
+        desc.slots.push_back(module);
+    }
+    PSWFile file;
+    const PackageLoad r = LoadPackage(file, desc);
+    ASSERT_TRUE(r.ok) << r.log;
+    EXPECT_EQ(file.GetComponents().Values(),
+              (std::vector<int>{0, 0, 0x2004, 0x2002, 0x2002, 0x3008, 0x3010, 0x3010}));
+    EXPECT_EQ(file.GetContents(), 7);
+    EXPECT_TRUE(file.HasModuleToChoose());
+    const auto modules = file.GetModuleHeaders();
+    ASSERT_EQ(modules.size(), 7u);
+    EXPECT_EQ(modules[1]->GetData(), std::get<ModuleSlot>(desc.slots[3]).image); // descrambled copy
+    const PSWHeaderModule* software = file.GetHeaderModuleSoftware();
+    ASSERT_NE(software, nullptr);
+    EXPECT_EQ(software->iNumBank, 3);
+    EXPECT_EQ(software->uiBankDim, 0x10000u);
+    EXPECT_EQ(modules[5]->modModuleID, MODULE_USBLOADER);
+    EXPECT_EQ(modules[6]->modModuleID, MODULE_OTHER);
+}
+
+TEST(PSWFile, Format1OffersTheFirmwareOnly) {
+    PackageDescription desc = StandardPackage(false, PatternBytes(100, 5));
+    ModuleSlot fonts;
+    fonts.kind = 'f';
+    fonts.image = PatternBytes(40, 1);
+    desc.slots.push_back(fonts);
+    PSWFile file;
+    ASSERT_TRUE(LoadPackage(file, desc).ok);
+    EXPECT_EQ(file.GetComponents().Values(), std::vector<int>{0});
+    EXPECT_EQ(file.GetContents(), PSWFile::kContentsFirmware);
+    EXPECT_FALSE(file.HasModuleToChoose());
+}
+
+TEST(PSWFile, FlashDiskThatIsNotADiskModuleBecomesAnOtherModule) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(64, 6));
+    ModuleSlot notDisk;
+    notDisk.kind = 'd';
+    notDisk.image = WriteModuleFile(StandardModule('H'));
+    ModuleSlot disk = notDisk;
+    disk.image = WriteModuleFile(StandardModule('D'));
+    ModuleSlot broken = notDisk;
+    broken.image = PatternBytes(100, 2); // not a module file at all: left as it is
+    desc.slots.push_back(disk);
+    desc.slots.push_back(notDisk);
+    desc.slots.push_back(broken);
+    PSWFile file;
+    ASSERT_TRUE(LoadPackage(file, desc).ok);
+    const auto modules = file.GetModuleHeaders();
+    EXPECT_EQ(modules[0]->modModuleID, MODULE_FLASHDISK);
+    EXPECT_EQ(modules[1]->modModuleID, MODULE_OTHER);
+    EXPECT_EQ(modules[2]->modModuleID, MODULE_FLASHDISK);
+    // Only the first flash-disk entry of the list changes.
+    EXPECT_EQ(file.GetComponents().Values(), (std::vector<int>{0, 0x3010, 0x2004, 0x2004}));
+}
+
+TEST(PSWFile, LoadsFromAFileAndEverySeedBehavesAsDeclared) {
+    TempDir dir;
+    const std::vector<uint8_t> bytes = WritePackage(StandardPackage(true, PatternBytes(64, 1)));
+    dir.write("fw.psw", std::string(bytes.begin(), bytes.end()));
+    PSWFile file;
+    {
+        LogCapture capture;
+        ASSERT_TRUE(file.LoadPSWFromFile(dir.file("fw.psw").c_str(), true));
+        EXPECT_TRUE(Contains(capture.Text(), "Opening PSW File: " + dir.file("fw.psw")));
+    }
+    EXPECT_EQ(file.GetFileData(), bytes);
+    EXPECT_FALSE(file.LoadPSWFromFile("/nonexistent/dalvora/fw.psw", true));
+    EXPECT_TRUE(file.GetAllHeaders().empty());
+
+    for (const auto& seed : PackageSeeds()) {
+        PSWFile fromSeed;
+        EXPECT_EQ(LoadPackage(fromSeed, seed.bytes).ok, seed.valid) << seed.name;
+    }
+}
+
+TEST(PSWFile, LoaderAndDataHeadersAreReadAndAnUnknownMarkerEndsTheScan) {
+    PackageDescription desc = StandardPackage(true, PatternBytes(64, 1));
+    desc.slots.push_back(PlainSlot{'u', 0x01020304});
+    desc.slots.push_back(PlainSlot{'b', 0x0A0B0C0D});
+    desc.slots.push_back(PlainSlot{'d', 0x11223344});
+    PSWFile file;
+    PackageLoad r = LoadPackage(file, desc);
+    ASSERT_TRUE(r.ok) << r.log;
+    EXPECT_TRUE(Contains(r.log, "Found 5 (HEADER USBLOADER)"));
+    EXPECT_TRUE(Contains(r.log, "Found 6 (HEADER BOOTLOADER)"));
+    EXPECT_TRUE(Contains(r.log, "Found 7 (HEADER GENERICDATA)"));
+    EXPECT_EQ(static_cast<const PSWHeaderLoader*>(file.GetHeaders(HTYPE_USBLOADER)[0])->uiAddrStart,
+              0x01020304u);
+    EXPECT_EQ(static_cast<const PSWHeaderLoader*>(file.GetHeaders(HTYPE_BOOTLOADER)[0])->uiAddrStart,
+              0x0A0B0C0Du);
+    EXPECT_EQ(static_cast<const PSWHeaderGenericData*>(file.GetHeaders(HTYPE_GENERICDATA)[0])->uiAddrStart,
+              0x11223344u);
+
+    // A slot of zeros between the printer and the software headers: nothing after it is read.
+    PackageDescription gap = StandardPackage(true, PatternBytes(64, 1));
+    gap.slots.insert(gap.slots.begin() + 1, RawSlot{});
+    r = LoadPackage(file, gap);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(Contains(r.log, "Found 1 Headers"));
+    EXPECT_TRUE(Contains(r.log, "ERROR Searching Header 2 (HEADER SOFTWARE)"));
+}

@@ -1,0 +1,91 @@
+// Discovery answers, the table of printers found and its listing, without any network.
+#include "transport/EthDiscovery.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::optional<std::string> Parse(const std::string& datagram) {
+    return EthDiscovery::ParseAnswer(reinterpret_cast<const unsigned char*>(datagram.data()),
+                                     datagram.size());
+}
+
+bool Record(EthDiscovery::DeviceTable& table, const std::string& address, const std::string& datagram) {
+    return table.Record(address, reinterpret_cast<const unsigned char*>(datagram.data()), datagram.size());
+}
+
+const std::string kTag = "<VM><STSMOA><NAME>";
+
+} // namespace
+
+TEST(EthDiscoveryAnswer, NameSitsBetweenTheCharacterAfterTheTagAndTheLastOne) {
+    EXPECT_EQ(Parse(kTag + "<Kiosk-1>"), "Kiosk-1");
+    EXPECT_EQ(Parse("junk before " + kTag + "[Front desk]"), "Front desk");
+    EXPECT_EQ(Parse(kTag + "<>"), "");
+    EXPECT_EQ(Parse(kTag), "");
+    EXPECT_EQ(Parse(kTag + "<"), "");
+}
+
+TEST(EthDiscoveryAnswer, DatagramsThatAreNotAnswersAreRefused) {
+    EXPECT_FALSE(Parse("<VM><STSMOQ><NAME>"));                 // a query, e.g. our own echo
+    EXPECT_FALSE(Parse("<VM><STSMOA><NAM"));                   // cut tag
+    EXPECT_FALSE(Parse(std::string("x\0", 2) + kTag + "<A>")); // the text ends at its first NUL
+    EXPECT_FALSE(Parse(""));
+    EXPECT_FALSE(EthDiscovery::ParseAnswer(nullptr, 10));
+}
+
+TEST(EthDiscoveryAnswer, NameEndsAtNulAndNeverCarriesLineBreaks) {
+    EXPECT_EQ(Parse(kTag + std::string("<Ab>\0garbage", 12)), "Ab");
+    // A line feed in a name would split the listing into a bogus extra entry.
+    EXPECT_EQ(Parse(kTag + "<Two\nLines\r>"), "Two Lines ");
+}
+
+TEST(EthDiscoveryAnswer, OnlyTheFirstKilobyteCounts) {
+    const std::string oversized = kTag + "<" + std::string(3000, 'N') + ">";
+    const std::optional<std::string> name = Parse(oversized);
+    ASSERT_TRUE(name);
+    // 1024 bytes read: the tag, the opening character, and the name without the 1024th byte.
+    EXPECT_EQ(name->size(), 1024u - kTag.size() - 2);
+}
+
+TEST(EthDiscoveryTable, FirstAnswerOfAnAddressWinsAndOrderIsArrival) {
+    EthDiscovery::DeviceTable table;
+    EXPECT_TRUE(Record(table, "10.0.0.9", kTag + "<Nine>"));
+    EXPECT_FALSE(Record(table, "10.0.0.9", kTag + "<Other>"));
+    EXPECT_FALSE(Record(table, "10.0.0.5", "no tag here"));
+    EXPECT_TRUE(Record(table, "10.0.0.5", kTag + "<Five>"));
+    ASSERT_EQ(table.Devices().size(), 2u);
+    EXPECT_EQ(table.Devices()[0].name, "Nine");
+    EXPECT_EQ(table.Devices()[1].address, "10.0.0.5");
+    EXPECT_EQ(table.Devices()[1].port, 9100);
+
+    std::string listing = "kept\n";
+    table.AppendListing(listing, 4096);
+    EXPECT_EQ(listing, "kept\n10.0.0.9:9100(Nine)\n10.0.0.5:9100(Five)\n");
+}
+
+TEST(EthDiscoveryTable, HoldsAtMost128Printers) {
+    EthDiscovery::DeviceTable table;
+    for (int i = 0; i < 130; ++i)
+        Record(table, "10.1." + std::to_string(i / 200) + "." + std::to_string(i % 200), kTag + "<P>");
+    EXPECT_EQ(table.Devices().size(), 128u);
+    EXPECT_EQ(table.Devices().back().address, "10.1.0.127");
+}
+
+TEST(EthDiscoveryTable, ListingIsCutAtAWholeLine) {
+    EthDiscovery::DeviceTable table;
+    Record(table, "10.0.0.1", kTag + "<A>"); // "10.0.0.1:9100(A)\n": 17 bytes
+    Record(table, "10.0.0.2", kTag + "<B>");
+    Record(table, "10.0.0.3", kTag + "<C>");
+    std::string exact;
+    table.AppendListing(exact, 2 * 17 + 1); // two lines and the terminator
+    EXPECT_EQ(exact, "10.0.0.1:9100(A)\n10.0.0.2:9100(B)\n");
+    std::string short_by_one;
+    table.AppendListing(short_by_one, 2 * 17);
+    EXPECT_EQ(short_by_one, "10.0.0.1:9100(A)\n");
+    std::string prefilled(4090, 'x');
+    table.AppendListing(prefilled, 4096);
+    EXPECT_EQ(prefilled.size(), 4090u);
+}

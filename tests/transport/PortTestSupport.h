@@ -1,0 +1,53 @@
+// Helpers of the Ethernet and serial port tests: the port log captured into a file, and a TCP server
+// on 127.0.0.1 that the test drives by hand.
+#pragma once
+
+#include "transport/UniqueFd.h"
+#include "tests/support/TempDir.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Turns the log on into a private file for the lifetime of the object.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::string Text() const;
+    // True when a line "[where]text" was logged.
+    bool Has(const std::string& where, const std::string& text) const;
+
+private:
+    TempDir m_dir;
+};
+
+// A listening TCP socket on 127.0.0.1 with an ephemeral port.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(int backlog = 8);
+
+    uint16_t Port() const { return m_port; }
+    int ListenFd() const { return m_listen.Get(); }
+    // The next connection, or an invalid descriptor when none arrives within timeoutMs.
+    UniqueFd Accept(int timeoutMs = 5000) const;
+
+private:
+    UniqueFd m_listen;
+    uint16_t m_port = 0;
+};
+
+// A port on 127.0.0.1 that nobody listens on.
+uint16_t UnusedLoopbackPort();
+
+// Waits at most timeoutMs for fd to become readable.
+bool WaitReadable(int fd, int timeoutMs);
+// Reads until `count` bytes arrived, the peer closed or timeoutMs passed without data.
+std::vector<unsigned char> ReadBytes(int fd, size_t count, int timeoutMs = 5000);
+bool SendAll(int fd, const std::vector<unsigned char>& data);
+std::vector<unsigned char> Bytes(const std::string& text);
+// A recognisable pattern, so that lost, doubled or reordered bytes show.
+std::vector<unsigned char> Pattern(size_t size);

@@ -1,0 +1,225 @@
+// Bulk traffic with an emulated printer: 64-byte chunks and the pause after each kilobyte, failed
+// writes, reads and their time-out, discarding input, reopening, and a device pulled mid-transfer.
+#include "tests/transport/usb/UsbFixture.h"
+
+#include "base/Clock.h"
+
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <future>
+#include <numeric>
+#include <thread>
+
+using ::testing::Each;
+using ::testing::ElementsAre;
+
+namespace {
+std::vector<unsigned char> Pattern(size_t size) {
+    std::vector<unsigned char> data(size);
+    std::iota(data.begin(), data.end(), static_cast<unsigned char>(1));
+    return data;
+}
+
+uint64_t TimedWrite(ComPortUsbIntPRN& port, const std::vector<unsigned char>& data, unsigned* error) {
+    const uint64_t start = Clock::MonotonicMs();
+    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), error), data.size());
+    return Clock::MonotonicMs() - start;
+}
+
+class UsbTransfer : public UsbTest {
+protected:
+    void OpenPrinter(ComPortUsbIntPRN& port, const char* serial = "T1") {
+        printer = &testbed->Plug(Printer(serial, 1));
+        ASSERT_EQ(port.OpenUsb(Hex(ProductIds::kVendorId).c_str(), "0101", serial, true), 0)
+            << port.GetLastErrorText();
+    }
+    EmulatedUsbDevice* printer = nullptr;
+};
+} // namespace
+
+TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunks) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    unsigned error = 1;
+    const std::vector<unsigned char> data = Pattern(200);
+    EXPECT_EQ(port.Write(data.data(), 200, &error), 200u);
+    EXPECT_EQ(error, 0u);
+    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8));
+    EXPECT_EQ(printer->Written(), data);
+    EXPECT_EQ(port.Write(data.data(), 64, &error), 64u);
+    EXPECT_EQ(port.Write(data.data(), 5, &error), 5u);
+    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8, 64, 5));
+}
+
+TEST_F(UsbTransfer, PausesOnceForEveryKilobyteSent) {
+    // The pause lasts the multiplier in milliseconds; a large one makes it measurable.
+    constexpr int kPauseMs = 400;
+    ComPortUsbIntPRN port(kPauseMs);
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    unsigned error = 0;
+    EXPECT_LT(TimedWrite(port, Pattern(1000), &error), static_cast<uint64_t>(kPauseMs));
+    const uint64_t oneKilobyteAndMore = TimedWrite(port, Pattern(2000), &error);
+    EXPECT_GE(oneKilobyteAndMore, static_cast<uint64_t>(kPauseMs));
+    EXPECT_LT(oneKilobyteAndMore, static_cast<uint64_t>(2 * kPauseMs));
+    EXPECT_GE(TimedWrite(port, Pattern(3000), &error), static_cast<uint64_t>(2 * kPauseMs));
+    EXPECT_EQ(printer->Written().size(), 6000u);
+    EXPECT_THAT(printer->OutTransferSizes(), Each(::testing::Le(64u)));
+}
+
+TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAnswersAreCollected) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    const std::vector<unsigned char> data = Pattern(10000);
+    unsigned error = 1;
+    EXPECT_EQ(port.WritePackets(data.data(), 10000, 0, 4096, &error), 10000u);
+    EXPECT_EQ(error, 0u);
+    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(4096, 4096, 1808));
+    EXPECT_EQ(port.GetPacketSize(), ComPortUsbIntPRN::kPacketSize);
+    printer->QueueInput({1, 2, 3});
+    printer->QueueInput({4, 5});
+    printer->QueueInput({6, 7, 8, 9});
+    unsigned char answer[8] = {};
+    EXPECT_EQ(port.ReadAll(answer, 8, 2000, &error), 8);
+    EXPECT_EQ(error, 0u);
+    EXPECT_THAT(answer, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8));
+}
+
+TEST_F(UsbTransfer, StalledWriteReportsTheError) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    printer->FailWrites();
+    unsigned error = 0;
+    const std::vector<unsigned char> data = Pattern(100);
+    EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
+}
+
+TEST_F(UsbTest, WriteOnAPortNeverIdentifiedFails) {
+    testbed->Plug(Printer("N1", 1));
+    ComPortUsbIntPRN port;
+    unsigned error = 0;
+    const unsigned char byte = 0x10;
+    EXPECT_EQ(port.Write(&byte, 1, &error), 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Write Error---> error to reinit device");
+}
+
+TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
+    EmulatedUsbDevice& printer = testbed->Plug(Printer("W1", 1));
+    ComPortUsbIntPRN port;
+    ASSERT_EQ(port.Init("0101", "1"), 1);
+    port.Close();
+    const std::vector<unsigned char> data = Pattern(3);
+    unsigned error = 1;
+    EXPECT_EQ(port.Write(data.data(), 3, &error), 3u);
+    EXPECT_EQ(error, 0u);
+    EXPECT_TRUE(printer.Claimed(0));
+    EXPECT_EQ(printer.Written(), data);
+}
+
+TEST_F(UsbTransfer, ReadReturnsWhatTheDeviceSent) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    printer->QueueInput({0x02, 'O', 'K', 0x03});
+    unsigned char buf[64] = {};
+    unsigned error = 1;
+    ASSERT_EQ(port.Read(buf, sizeof buf, &error), 4u);
+    EXPECT_EQ(error, 0u);
+    EXPECT_THAT(std::vector<unsigned char>(buf, buf + 4), ElementsAre(0x02, 'O', 'K', 0x03));
+}
+
+TEST_F(UsbTransfer, ReadTimesOutWithoutData) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    port.SetRTimeout(150);
+    EXPECT_EQ(port.GetTimeoutRX(), 150u);
+    unsigned char buf[64];
+    unsigned error = 0;
+    const uint64_t start = Clock::MonotonicMs();
+    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    const uint64_t elapsed = Clock::MonotonicMs() - start;
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Read timeout! No data read");
+    EXPECT_GE(elapsed, 140u);
+    EXPECT_LT(elapsed, 1000u);
+    // The transfer that timed out was cancelled: the next answer goes to the next read.
+    printer->QueueInput({0x42});
+    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 1u);
+    EXPECT_EQ(buf[0], 0x42);
+}
+
+TEST_F(UsbTransfer, CleanRXDiscardsEverythingPending) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    for (unsigned char b : {1, 2, 3})
+        printer->QueueInput({b, b, b});
+    port.CleanRX();
+    printer->QueueInput({0x55});
+    unsigned char buf[64] = {};
+    unsigned error = 0;
+    ASSERT_EQ(port.Read(buf, sizeof buf, &error), 1u);
+    EXPECT_EQ(buf[0], 0x55);
+}
+
+TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
+    // Two printers whose serial numbers end alike: only the whole number tells them apart.
+    EmulatedUsbDevice& a = testbed->Plug(Printer("A13", 1));
+    EmulatedUsbDevice& b = testbed->Plug(Printer("B13", 2));
+    EmulatedUsbDevice* byAddress = nullptr;
+    {
+        ComPortUsbIntPRN probe;
+        ASSERT_EQ(probe.Init("0101", "3"), 1);
+        ASSERT_EQ(probe.Open(), 1);
+        byAddress = a.Claimed(0) ? &a : &b;
+        ASSERT_TRUE(byAddress->Claimed(0));
+    }
+    EmulatedUsbDevice& other = byAddress == &a ? b : a;
+    ComPortUsbIntPRN port;
+    ASSERT_EQ(port.InitWithVid(Hex(ProductIds::kVendorId).c_str(), "0101", other.Setup().serial->c_str()), 1);
+    ASSERT_EQ(port.Open(), 1);
+    ASSERT_EQ(port.ReOpen(), 1);
+    EXPECT_TRUE(other.Claimed(0));
+    EXPECT_FALSE(byAddress->Claimed(0));
+    const unsigned char byte = 0x21;
+    unsigned error = 0;
+    EXPECT_EQ(port.Write(&byte, 1, &error), 1u);
+    EXPECT_EQ(other.Written().size(), 1u);
+    EXPECT_TRUE(byAddress->Written().empty());
+}
+
+TEST_F(UsbTransfer, ReOpenAfterOpenUsbFindsTheDeviceAgain) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port, "Q4"));
+    const int opens = printer->OpenCount();
+    ASSERT_EQ(port.ReOpen(), 1);
+    EXPECT_GT(printer->OpenCount(), opens);
+    EXPECT_TRUE(port.IsInterfaceClaimed());
+    EXPECT_EQ(port.GetAddress(), "4");
+}
+
+TEST_F(UsbTransfer, DeviceRemovedDuringAReadEndsItWithAnError) {
+    ComPortUsbIntPRN port;
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    port.SetRTimeout(5000);
+    auto reading = std::async(std::launch::async, [&port] {
+        unsigned char buf[64];
+        unsigned error = 0;
+        const uint64_t start = Clock::MonotonicMs();
+        const unsigned count = port.Read(buf, sizeof buf, &error);
+        return std::make_tuple(count, error, Clock::MonotonicMs() - start);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testbed->Unplug(*printer);
+    ASSERT_EQ(reading.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const auto [count, error, elapsed] = reading.get();
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_LT(elapsed, 4000u); // ended by the removal, not by the time-out
+    const std::vector<unsigned char> data = Pattern(100);
+    unsigned writeError = 0;
+    EXPECT_EQ(port.Write(data.data(), 100, &writeError), 0u);
+    EXPECT_EQ(writeError, 1u);
+    EXPECT_EQ(port.Close(), 1);
+}

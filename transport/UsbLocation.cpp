@@ -1,0 +1,115 @@
+// Remembering where on the bus the current USB printer sits (its port path), and finding it there
+// again after it restarted with a new serial number.
+#include "transport/ComPortUsbIntPRN.h"
+
+#include "base/Log.h"
+
+#include <cstring>
+
+namespace {
+std::string LocationText(const uint8_t* ports, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+        text += std::to_string(ports[i]);
+    return text;
+}
+} // namespace
+
+template <typename Visit> bool ComPortUsbIntPRN::ForEachIdentifiedDevice(const char* where, Visit visit) {
+    int code = 0;
+    const UsbContext context = StartUsb(&code);
+    if (!context) {
+        Log::WriteLogP(where, "libusb_init error (%s)", UsbErrorText(code));
+        return false;
+    }
+    const UsbDeviceList list = TakeDeviceList(context.get(), &code);
+    if (!list.Held()) {
+        Log::WriteLogP(where, "libusb_get_device_list error (%s)", UsbErrorText(code));
+        return false;
+    }
+    for (libusb_device* device : list.Devices()) {
+        libusb_device_descriptor descriptor{};
+        if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
+            descriptor.iSerialNumber == 0)
+            continue;
+        if (!SameUsbIdText(UsbIdText(descriptor.idVendor), m_vid) ||
+            !SameUsbIdText(UsbIdText(descriptor.idProduct), m_pid))
+            continue;
+        libusb_device_handle* raw = nullptr;
+        const int opened = libusb_open(device, &raw);
+        if (opened != LIBUSB_SUCCESS) {
+            Log::WriteLog(where, opened == LIBUSB_ERROR_ACCESS
+                                     ? "Couldn't open device(Access denied (insufficient permissions))"
+                                     : "Couldn't open device");
+            continue;
+        }
+        std::optional<std::string> serial;
+        {
+            const UsbHandle handle(raw);
+            serial = ReadSerialString(handle.get(), descriptor.iSerialNumber);
+        }
+        if (!serial) {
+            Log::WriteLog(where, "Coudn't get serial string");
+            continue;
+        }
+        uint8_t ports[kLocationSize] = {};
+        const int count = libusb_get_port_numbers(device, ports, static_cast<int>(kLocationSize));
+        if (serial->empty() || count < 0)
+            continue;
+        visit(*serial, ports, static_cast<size_t>(count));
+    }
+    return true;
+}
+
+int ComPortUsbIntPRN::SaveLocationCurrentDevice() {
+    Log::WriteLog("SaveLocationCurrentDevice", "SaveLocationCurrentDevice Begin");
+    if (m_pid.empty() || m_vid.empty() || m_address.empty()) {
+        Log::WriteLog("SaveLocationCurrentDevice", "No Pid, Vid or AddrNumber Error ");
+        return 0;
+    }
+    bool found = false;
+    const bool walked = ForEachIdentifiedDevice(
+        "SaveLocationCurrentDevice",
+        [this, &found](const std::string& serial, const uint8_t* ports, size_t count) {
+            if (serial.back() != m_address.back())
+                return;
+            found = true;
+            m_location.fill(0);
+            memcpy(m_location.data(), ports, count);
+            m_locationLength = count;
+            Log::WriteLogP("SaveLocationCurrentDevice", "Vid:%s, Pid:%s, AddrNum:%s, Location: %s",
+                           m_vid.c_str(), m_pid.c_str(), m_address.c_str(),
+                           LocationText(ports, count).c_str());
+        });
+    // Reporting success without a location would send the upgrade looking in the wrong place later.
+    if (walked && !found)
+        Log::WriteLogP("SaveLocationCurrentDevice", "Device Vid:%s, Pid:%s, AddrNum:%s not found",
+                       m_vid.c_str(), m_pid.c_str(), m_address.c_str());
+    Log::WriteLog("SaveLocationCurrentDevice", "SaveLocationCurrentDevice End");
+    return walked && found ? 1 : 0;
+}
+
+int ComPortUsbIntPRN::RestoreAddrNumFrmLocatio() {
+    Log::WriteLog("RestoreAddrNumFrmLocatio", "RestoreAddrNumFrmLocatio Begin");
+    if (m_locationLength == 0) {
+        Log::WriteLog("RestoreAddrNumFrmLocatio", "No location saved : Error.");
+        return 0;
+    }
+    bool found = false;
+    const bool walked = ForEachIdentifiedDevice(
+        "RestoreAddrNumFrmLocatio",
+        [this, &found](const std::string& serial, const uint8_t* ports, size_t count) {
+            if (count != m_locationLength || memcmp(ports, m_location.data(), count) != 0)
+                return;
+            found = true;
+            m_address = serial.substr(serial.size() - 1);
+            Log::WriteLogP("RestoreAddrNumFrmLocatio", "New info Vid:%s, Pid:%s, AddrNum:%s, Location: %s",
+                           m_vid.c_str(), m_pid.c_str(), m_address.c_str(),
+                           LocationText(ports, count).c_str());
+        });
+    if (walked && !found)
+        Log::WriteLogP("RestoreAddrNumFrmLocatio", "No device Vid:%s, Pid:%s at the saved location",
+                       m_vid.c_str(), m_pid.c_str());
+    Log::WriteLog("RestoreAddrNumFrmLocatio", "RestoreAddrNumFrmLocatio End");
+    return walked && found ? 1 : 0;
+}
