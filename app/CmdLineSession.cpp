@@ -7,6 +7,7 @@
 #include "base/Log.h"
 #include "comm/CommLayer.h"
 #include "comm/PrinterComm.h"
+#include "comm/PrinterJob.h"
 #include "model/PrinterData.h"
 #include "model/TCFXDataReader.h"
 #include "model/ToolsData.h"
@@ -17,43 +18,43 @@
 namespace {
 
 constexpr const char* kWhere = "perform_cmdline_operation";
-
-struct CmdSession {
-    explicit CmdSession(int timem) : comm(255, timem) { data.Init(); }
-    PrinterComm comm;
-    PrinterData data;
-    CommLayer layer;
-    CommPortSettings settings;
-};
+// The command line may send every firmware component.
+constexpr int kAllComponents = 255;
 
 // Port kind and device into the settings: 0, or the exit status of the parameter error.
-int PrepareSession(const CmdLineOptions& opts, CmdSession& session) {
+int PrepareSettings(const CmdLineOptions& opts, CommPortSettings& settings) {
     const CommPortType kind = PortKindFromType(opts.type);
     if (kind == COMM_NONE) {
         CmdConsole::WriteToConsoleString("type argument not valid\n");
         return kExitParameter;
     }
-    if (!parse_device(kind, &session.settings)) {
+    if (!parse_device(kind, &settings)) {
         CmdConsole::WriteToConsoleString("device argument not valid\n");
         return kExitParameter;
     }
     return kExitSuccess;
 }
 
-// Finds the printer: 0, or the exit status of the failure.
-int OpenSession(CmdSession& session) {
-    try {
-        session.comm.PrnCom_Init(&session.layer, &session.data, &session.settings);
-    } catch (const DalvoraException& e) {
-        CmdConsole::WriteToConsoleString("PrnCom_Init FAILURE (%d)\n", e.getCode());
-        return kExitCommunication;
+// Finds the printer and runs the operation, whose result is the exit status. A failure thrown while
+// finding the printer or inside the operation is reported as "<name> FAILURE (code)", status 14.
+int RunPrinterJob(const CmdLineOptions& opts, PrinterData& data, const char* operationName,
+                  const PrinterJob::Operation& operation) {
+    CommPortSettings settings;
+    if (int status = PrepareSettings(opts, settings); status != kExitSuccess)
+        return status;
+    PrinterJob job(data, settings, {kAllComponents, opts.timem});
+    const PrinterJobOutcome outcome = job.Run(operation);
+    switch (outcome.failedAt) {
+    case PrinterJobOutcome::Stage::Done:
+        return outcome.result;
+    case PrinterJobOutcome::Stage::FindingPrinter:
+        CmdConsole::WriteToConsoleString("PrnCom_Init FAILURE (%d)\n", outcome.result);
+        break;
+    case PrinterJobOutcome::Stage::Operation:
+        CmdConsole::WriteToConsoleString("%s FAILURE (%d)\n", operationName, outcome.result);
+        break;
     }
-    return kExitSuccess;
-}
-
-int StartSession(const CmdLineOptions& opts, CmdSession& session) {
-    int status = PrepareSession(opts, session);
-    return status != kExitSuccess ? status : OpenSession(session);
+    return kExitCommunication;
 }
 
 // The lines of a tool's answer: a two-digit count, then one 128-byte slot per line.
@@ -176,18 +177,13 @@ bool ParseDeviceText(CommPortType type, const std::string& device, CommPortSetti
 }
 
 int RunPrinterVersion(const CmdLineOptions& opts) {
-    CmdSession session(opts.timem);
-    if (int status = StartSession(opts, session); status != kExitSuccess)
-        return status;
-    try {
-        uint64_t dataErrors =
-            session.comm.PrnCom_ReadSetupData(&session.layer, &session.data, &session.settings, true);
-        ShowPrinterVersion(session.data, dataErrors);
-    } catch (const DalvoraException& e) {
-        CmdConsole::WriteToConsoleString("PrnCom_ReadSetupData FAILURE (%d)\n", e.getCode());
-        return kExitCommunication;
-    }
-    return kExitSuccess;
+    PrinterData data;
+    data.Init();
+    return RunPrinterJob(opts, data, "PrnCom_ReadSetupData", [](PrinterJobSession& s) {
+        const uint64_t dataErrors = s.comm.PrnCom_ReadSetupData(&s.layer, &s.data, &s.settings, true);
+        ShowPrinterVersion(s.data, dataErrors);
+        return kExitSuccess;
+    });
 }
 
 int RunExecTool(const CmdLineOptions& opts) {
@@ -202,51 +198,55 @@ int RunExecTool(const CmdLineOptions& opts) {
         if (int status = LoadToolScript(opts, script); status != kExitSuccess)
             return status;
     }
-    CmdSession session(opts.timem);
-    if (int status = StartSession(opts, session); status != kExitSuccess)
-        return status;
     const ToolTag tool{static_cast<uint32_t>(opts.toolnumber), mask, "",
                        ToolsData::GetToolTimeout(opts.toolnumber, opts.toolid)};
-    try {
-        AnswerRecord answer = session.comm.PrnComExecToolOnPrinter(
-            &session.layer, &session.data, &session.settings, &tool, upload ? script.data() : nullptr,
+    PrinterData data;
+    data.Init();
+    return RunPrinterJob(opts, data, "Execute Tool", [&](PrinterJobSession& s) {
+        const AnswerRecord answer = s.comm.PrnComExecToolOnPrinter(
+            &s.layer, &s.data, &s.settings, &tool, upload ? script.data() : nullptr,
             upload ? static_cast<int>(script.size()) : -1, false);
         ShowToolAnswer(answer);
-    } catch (const DalvoraException& e) {
-        CmdConsole::WriteToConsoleString("Execute Tool FAILURE (%d)\n", e.getCode());
-        return kExitCommunication;
-    }
-    return kExitSuccess;
+        return kExitSuccess;
+    });
 }
 
-int RunSendTcfx(const CmdLineOptions& opts) {
-    CmdSession session(opts.timem);
-    if (int status = StartSession(opts, session); status != kExitSuccess)
-        return status;
+namespace {
+
+// The archive into a fresh PrinterData: false when the file is missing or not an archive of ours.
+bool LoadArchive(const std::string& path, PrinterData& archive) {
     TCFXDataReader reader;
-    PrinterData archive;
     archive.Reset();
     try {
-        if (!reader.openDocumentFromFile(opts.filename))
-            throw DalvoraException(PrinterData::kErrorBadArchive);
+        if (!reader.openDocumentFromFile(path))
+            return false;
         archive.Serialize_Load(reader);
     } catch (const DalvoraException&) {
-        // A file that is not an archive of ours is a file error like a missing one.
-        CmdConsole::WriteToConsoleString("Read tcfx file FAILURE\n");
-        return kExitFile;
+        return false;
     }
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    try {
-        if (!session.comm.PrnCom_WriteDataToPrinter(&session.layer, &archive, &toSave, &session.settings,
-                                                    opts.tcfxonlydiff != 0)) {
+    return true;
+}
+
+} // namespace
+
+int RunSendTcfx(const CmdLineOptions& opts) {
+    PrinterData printer;
+    printer.Init();
+    return RunPrinterJob(opts, printer, "WriteDataToPrinter", [&](PrinterJobSession& s) {
+        PrinterData archive;
+        if (!LoadArchive(opts.filename, archive)) {
+            // A file that is not an archive of ours is a file error like a missing one.
+            CmdConsole::WriteToConsoleString("Read tcfx file FAILURE\n");
+            return kExitFile;
+        }
+        ProtocolDataAvailable toSave;
+        toSave.SetupDataToSave(false, true);
+        if (!s.comm.PrnCom_WriteDataToPrinter(&s.layer, &archive, &toSave, &s.settings,
+                                              opts.tcfxonlydiff != 0)) {
             CmdConsole::WriteToConsoleString("WriteDataToPrinter ERROR\n");
             return kExitCommunication;
         }
-    } catch (const DalvoraException& e) {
-        CmdConsole::WriteToConsoleString("WriteDataToPrinter FAILURE (%d)\n", e.getCode());
-        return kExitCommunication;
-    }
-    CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
-    return kExitSuccess;
+        CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
+        return kExitSuccess;
+    });
 }

@@ -305,24 +305,32 @@ std::optional<std::vector<uint8_t>> GenericFunctions::ReadExactly(int fd, size_t
 }
 
 std::optional<std::vector<uint8_t>> GenericFunctions::readfile(const char* path, int* size) {
+    std::optional<std::vector<uint8_t>> data = ReadRegularFile(path, INT_MAX);
+    if (data && size != nullptr) {
+        *size = static_cast<int>(data->size());
+    }
+    return data;
+}
+
+std::optional<std::vector<uint8_t>> GenericFunctions::ReadRegularFile(const char* path, size_t maxSize) {
     if (path == nullptr) {
         return std::nullopt;
     }
-    struct stat st {};
-    if (::stat(path, &st) != 0 || st.st_size < 0 || st.st_size > INT_MAX) {
-        return std::nullopt;
-    }
-    if (size != nullptr) {
-        *size = static_cast<int>(st.st_size);
-    }
+    // Non-blocking, so that naming a FIFO or a device cannot hold the program in open(); what was
+    // opened is then checked, not what the name pointed at a moment before.
     int fd = -1;
     do {
-        fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return std::nullopt;
     }
-    std::optional<std::vector<uint8_t>> data = ReadExactly(fd, static_cast<size_t>(st.st_size));
+    struct stat st {};
+    std::optional<std::vector<uint8_t>> data;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+        static_cast<unsigned long long>(st.st_size) <= maxSize) {
+        data = ReadExactly(fd, static_cast<size_t>(st.st_size));
+    }
     ::close(fd);
     return data;
 }

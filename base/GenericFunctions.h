@@ -53,9 +53,12 @@ public:
     // Little-endian 32-bit value of p[0..3].
     static uint32_t ConvertByteBufferToULong4(const uint8_t* p);
 
-    // Whole file contents; *size receives the stat size once it is known to fit in int. nullopt when the
-    // file cannot be read completely.
+    // Whole contents of a regular file; *size receives its size. nullopt when the file is not a regular
+    // file, is larger than INT_MAX bytes or cannot be read completely.
     static std::optional<std::vector<uint8_t>> readfile(const char* path, int* size);
+    // The whole content of a regular file of at most maxSize bytes; nothing for anything else (a
+    // FIFO, a device, a directory), without ever blocking on it.
+    static std::optional<std::vector<uint8_t>> ReadRegularFile(const char* path, size_t maxSize);
     // Reads exactly `size` bytes from fd; nullopt on a read error or when EOF comes first.
     static std::optional<std::vector<uint8_t>> ReadExactly(int fd, size_t size);
 

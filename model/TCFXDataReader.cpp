@@ -90,23 +90,15 @@ TCFXDataReader::~TCFXDataReader() = default;
 
 bool TCFXDataReader::openDocumentFromFile(const std::string& path) {
     static constexpr const char* kWhere = "TCFXDataReader::openDocumentFromFile";
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        Log::WriteLogP(kWhere, "Cannot open %s", path.c_str());
+    const std::optional<std::vector<uint8_t>> content =
+        GenericFunctions::ReadRegularFile(path.c_str(), kMaxFileSize);
+    if (!content) {
+        Log::WriteLogP(kWhere, "Cannot read %s: missing, not a regular file, or above %zu bytes",
+                       path.c_str(), kMaxFileSize);
         return false;
     }
-    if (static_cast<unsigned long long>(info.st_size) > kMaxFileSize) {
-        Log::WriteLogP(kWhere, "File %s too large (%lld bytes)", path.c_str(),
-                       static_cast<long long>(info.st_size));
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string content(static_cast<size_t>(info.st_size), '\0');
-    if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) {
-        Log::WriteLogP(kWhere, "Cannot read %s", path.c_str());
-        return false;
-    }
-    return openDocumentFromMemory(content);
+    return openDocumentFromMemory(
+        std::string_view(reinterpret_cast<const char*>(content->data()), content->size()));
 }
 
 bool TCFXDataReader::openDocumentFromMemory(std::string_view content) {

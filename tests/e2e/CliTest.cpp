@@ -1,7 +1,7 @@
 // The dalvora binary as a user runs it: help and version, the choice between window and command
 // line, exit statuses with their messages, and logging to the console and to the home directory.
-#include "base/HomeDir.h"
 #include "tests/e2e/UsageTextGolden.h"
+#include "tests/support/PrivateHome.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -134,29 +136,41 @@ TEST(Cli, ConsoleLogAndSilence) {
     EXPECT_EQ(silent.out, "");
 }
 
-// -lf writes to the real home directory, as users get it; whatever the test created is removed.
+// -lf writes under the home directory of the password database; here a private one.
 TEST(Cli, FileLogInTheHomeDirectory) {
-    std::string home = getHomeDir();
-    ASSERT_FALSE(home.empty());
-    std::filesystem::path velmar = std::filesystem::path(home) / "VELMAR";
-    std::filesystem::path logFile = velmar / "Dalvora" / "Log" / "status.log";
-    bool existed = std::filesystem::exists(velmar);
-    std::string before = existed ? ReadWholeFile(logFile) : "";
+    if (const std::string why = PrivateHomeUnavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir home;
+    const auto run = [&](const std::vector<std::string>& args) {
+        ProcessOptions options;
+        options.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
+        return RunProcess(kUnshareProgram, InPrivateHome(home.path(), kBinary, args), options);
+    };
+    const std::string logFile = home.file("VELMAR/Dalvora/Log/status.log");
 
-    ProcessResult r = Dalvora({"--printerversion", "-lf"});
-    EXPECT_EQ(r.exitCode, 13);
+    ProcessResult r = run({"--printerversion", "-lf"});
+    EXPECT_EQ(r.exitCode, 13) << r.err;
     EXPECT_EQ(r.out, "");
-    ASSERT_TRUE(std::filesystem::is_directory(logFile.parent_path()));
-    std::string after = ReadWholeFile(logFile);
-    ASSERT_GE(after.size(), before.size());
-    std::string added = after.substr(before.size());
-    EXPECT_GE(CountLogLines(added), 2) << added;
-    EXPECT_NE(added.find("[perform_cmdline_operation]operation printerversion\n"), std::string::npos)
-        << added;
+    const std::string written = ReadWholeFile(logFile);
+    EXPECT_GE(CountLogLines(written), 2) << written;
+    EXPECT_NE(written.find("[perform_cmdline_operation]operation printerversion\n"), std::string::npos)
+        << written;
 
     // Silence keeps a file log.
-    Dalvora({"--printerversion", "-lf", "-s"});
-    EXPECT_GT(ReadWholeFile(logFile).size(), after.size());
-    if (!existed)
-        std::filesystem::remove_all(velmar);
+    run({"--printerversion", "-lf", "-s"});
+    EXPECT_GT(ReadWholeFile(logFile).size(), written.size());
+}
+
+// A FIFO named as the script would block the program in open() before it ever connects.
+TEST(Cli, ScriptThatIsNotARegularFileIsAFileError) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("job.spt").c_str(), 0600), 0);
+    ProcessOptions options;
+    options.timeoutMs = 20000;
+    ProcessResult r = RunProcess(
+        kBinary, {"--exectool", "-v", "-rtool", "1-6", dir.file("job.spt"), "-t", "eth", "-d", "127.0.0.1:9"},
+        options);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 11);
+    EXPECT_NE(r.out.find("LoadBinFile FAILURE\n"), std::string::npos) << r.out;
 }

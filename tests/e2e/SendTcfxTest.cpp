@@ -15,6 +15,8 @@
 #include <functional>
 #include <set>
 
+#include <sys/stat.h>
+
 namespace {
 
 CommPortSettings SettingsOf(const SimPrinter& printer) {
@@ -172,5 +174,10 @@ TEST_F(SendTcfx, UnreadableArchiveIsAFileError) {
     EXPECT_EQ(r.exitCode, 11);
     EXPECT_NE(r.out.find("Read tcfx file FAILURE\n"), std::string::npos) << r.out;
     Send(dir.file("missing.tcfx"), "1", r);
+    EXPECT_EQ(r.exitCode, 11);
+    // A FIFO would block the reader until someone writes into it: refused as a file error at once.
+    ASSERT_EQ(mkfifo(dir.file("fifo.tcfx").c_str(), 0600), 0);
+    Send(dir.file("fifo.tcfx"), "1", r);
+    EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 11);
 }

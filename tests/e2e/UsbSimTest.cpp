@@ -2,10 +2,10 @@
 // runs it under umockdev's preload, so the product's real libusb path finds the printer the profile
 // describes, lists it and talks to it; and a simulator started alone serves a program started by
 // umockdev-wrapper by hand.
-#include "transport/ProductIds.h"
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
+#include "transport/ProductIds.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

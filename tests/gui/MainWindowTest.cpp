@@ -2,6 +2,8 @@
 #include "gui/MainWindow.h"
 #include "base/HomeDir.h"
 #include "base/Log.h"
+#include "tests/support/PrivateHome.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -48,10 +50,12 @@ TEST_F(MainWindowTest, ExtendedInfoOption) {
 }
 
 TEST_F(MainWindowTest, LogOptionLogsToTheHomeDirectory) {
-    std::string home = getHomeDir();
-    ASSERT_FALSE(home.empty());
-    std::filesystem::path velmar = std::filesystem::path(home) / "VELMAR";
-    bool existed = std::filesystem::exists(velmar);
+    if (const std::string why = PrivateHomeUnavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    TempDir privateHome;
+    std::string error;
+    ASSERT_TRUE(MountPrivateHome(privateHome.path(), error)) << error;
+    const std::string home = getHomeDir();
     char program[] = "dalvora";
     char option[] = "--log";
     char* argv[] = {program, option, nullptr};
@@ -59,7 +63,5 @@ TEST_F(MainWindowTest, LogOptionLogsToTheHomeDirectory) {
     EXPECT_EQ(Log::GetLogType(), 2u);
     EXPECT_TRUE(Log::IsLogDataToo());
     EXPECT_EQ(Log::GetFileName(), home + "/VELMAR/Dalvora/Log/status.log");
-    EXPECT_TRUE(std::filesystem::is_directory(velmar / "Dalvora" / "Log"));
-    if (!existed)
-        std::filesystem::remove_all(velmar);
+    EXPECT_TRUE(std::filesystem::is_directory(privateHome.file("VELMAR/Dalvora/Log")));
 }
