@@ -2,6 +2,7 @@
 #include "base/CmdConsole.h"
 #include "base/DalvoraException.h"
 #include "base/Log.h"
+#include "base/VmComLayerException.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -156,15 +157,18 @@ TEST_F(ConsoleTest, EmptyAndOverlongMessages) {
     EXPECT_EQ(g_lastCallbackText.size(), CmdConsole::kMessageBufferSize - 1);
 }
 
-TEST(DalvoraExceptionTest, CodeMessageAndDescription) {
-    try {
-        throw DalvoraException(14, nullptr);
-    } catch (const DalvoraException& e) {
-        EXPECT_EQ(e.getCode(), 14);
-        EXPECT_EQ(e.getMessage(), "");
-    }
-    EXPECT_EQ(DalvoraException(7, "header mismatch").getMessage(), "header mismatch");
-    EXPECT_EQ(DalvoraException::getDescriptionFromErrorCode(9),
-              "\nPrinter informations not available or compatible with this data\n");
-    EXPECT_EQ(DalvoraException::getDescriptionFromErrorCode(14), "");
+// A handler for std::exception (the last line of defence of a job or the command line) must see both
+// of the program's exceptions, with a text that says what failed.
+TEST(Exceptions, CatchAllSeesBothWithTheirText) {
+    const auto whatOf = [](auto thrown) -> std::string {
+        try {
+            throw thrown;
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+    };
+    EXPECT_EQ(whatOf(DalvoraException(14)), "Dalvora error 14");
+    EXPECT_EQ(whatOf(DalvoraException(7, "header mismatch")), "header mismatch");
+    EXPECT_EQ(whatOf(VmComLayerException(VmComLayerException::kOpenFailed)), "Communication layer error 3");
+    EXPECT_EQ(whatOf(VmComLayerException("port gone")), "port gone");
 }

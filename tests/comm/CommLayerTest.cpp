@@ -171,9 +171,9 @@ TEST_F(CommLayerTest, EmptyReadsEndTheAnswer) {
     EXPECT_EQ(script->readCalls, 5);
 
     script->QueueRead("\x02<C4>");
-    uint64_t start = Clock::MonotonicMs();
+    script->readCalls = 0;
     EXPECT_FALSE(layer.ReadProtocolData(5000)); // timed: 5 ms once scaled
-    EXPECT_LT(Clock::MonotonicMs() - start, 4000u);
+    EXPECT_GT(script->readCalls, 3) << "the timed form counts time, not empty reads";
 }
 
 TEST_F(CommLayerTest, HandshakeIdentityCodes) {

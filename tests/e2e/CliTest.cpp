@@ -92,13 +92,6 @@ TEST(Cli, ResultLineForToolUpgradeAndArchive) {
     EXPECT_NE(both.out.find("Result: failure(13)\n"), std::string::npos);
 }
 
-TEST(Cli, PriorityOfOperations) {
-    ProcessResult r = Dalvora({"--sendtcfx", "--ethdevlist", "--usbdevlist", "-lv"});
-    EXPECT_NE(r.out.find("operation usbdevlist"), std::string::npos) << r.out;
-    r = Dalvora({"--usbdevlist", "--exectool", "-lv"});
-    EXPECT_NE(r.out.find("operation exectool"), std::string::npos) << r.out;
-}
-
 // The list is the operation's output: printed whatever -s says, with success. (The printers found, if
 // any, are covered against emulated devices in the USB suite.)
 TEST(Cli, UsbListIsPrintedEvenWhenSilent) {

@@ -4,11 +4,11 @@
 #include "tests/sim/SimHarness.h"
 
 #include "base/Clock.h"
-#include "transport/ProductIds.h"
 #include "sim/HostProgram.h"
 #include "sim/Options.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
+#include "transport/ProductIds.h"
 
 #include <csignal>
 #include <cstdio>
@@ -106,11 +106,9 @@ TEST(HostProgram, EndsWhenTheSimulatorIsStoppedOrDies) {
         const std::string line = sim.ReadLine();
         ASSERT_FALSE(line.empty());
         const pid_t program = static_cast<pid_t>(std::stol(line));
-        const uint64_t start = Clock::MonotonicMs();
         const int status = sim.Stop(signal);
         // Stopped, the simulator ends the program and reports how it ended; killed, the program follows.
         EXPECT_EQ(status, signal == SIGTERM ? 128 + SIGTERM : 128 + SIGKILL);
         EXPECT_TRUE(EndsWithin(program, 2000)) << signal;
-        EXPECT_LT(Clock::MonotonicMs() - start, 3000u);
     }
 }

@@ -60,6 +60,16 @@ protected:
         EXPECT_TRUE(host->Write(request));
         return host->ReadAnswer();
     }
+    // Polls the transcript until it holds `text` (the server writes each line as it happens).
+    bool WaitForTranscript(const std::string& text, uint64_t ms = 5000) {
+        const uint64_t end = Clock::MonotonicMs() + ms;
+        while (ReadWholeFile(dir.file("t.jsonl")).find(text) == std::string::npos) {
+            if (Clock::MonotonicMs() >= end)
+                return false;
+            Clock::SleepMs(10);
+        }
+        return true;
+    }
     std::vector<nlohmann::json> TranscriptLines() {
         StopServer();
         std::vector<nlohmann::json> lines;
@@ -155,9 +165,8 @@ TEST_F(UsbPrinter, ANewHostFindsNoAnswerLeftByTheLastOne) {
     ASSERT_TRUE(host->Write(Command(0x01)));
     // The answer is waiting; this host leaves without reading it, and half a command.
     ASSERT_TRUE(host->ReadCount(0).empty());
-    Clock::SleepMs(1000);
+    ASSERT_TRUE(WaitForTranscript("\"request\":\"C1\"")) << "the printer answered";
     ASSERT_TRUE(host->Write(B("\x1f\xff")));
-    Clock::SleepMs(1000);
     host->Close();
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_EQ(S(Exchange(Command(0x02))), S(Printer(SmallProfile()).Send(Command(0x02)).answer));
@@ -205,7 +214,7 @@ TEST_F(UsbPrinter, TranscriptRecordsTheUsbHostsOpensAndExchanges) {
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
     host->Close();
-    Clock::SleepMs(1000);
+    ASSERT_TRUE(WaitForTranscript("\"disconnect\""));
     std::vector<std::string> seen;
     for (const nlohmann::json& line : TranscriptLines()) {
         EXPECT_EQ(line["via"], "usb");
