@@ -3,7 +3,7 @@
 #include <fstream>
 
 SimPrinter::SimPrinter(const SimOptions& options) : m_transcript(m_dir.file("transcript.jsonl")) {
-    std::vector<std::string> args{"--profile", options.profile, "--transcript", m_transcript};
+    std::vector<std::string> args{"--profile", options.profile, "--transcript", m_transcript.Path()};
     if (options.pty) {
         m_ptyPath = m_dir.file("ttySIM");
         args.insert(args.end(), {"--pty", m_ptyPath});
@@ -33,43 +33,12 @@ std::vector<std::string> SimPrinter::DeviceArgs() const {
     return {"-t", "eth", "-d", "127.0.0.1:" + std::to_string(m_port)};
 }
 
-std::vector<nlohmann::json> SimPrinter::Transcript() const {
-    std::vector<nlohmann::json> lines;
-    std::ifstream in(m_transcript);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
-std::vector<std::string> SimPrinter::Requests() const {
-    std::vector<std::string> names;
-    for (const auto& line : Transcript())
-        if (line.contains("request"))
-            names.push_back(line["request"].get<std::string>());
-    return names;
-}
-
-int SimPrinter::Count(const std::string& request) const {
-    int n = 0;
-    for (const std::string& name : Requests())
-        n += name == request ? 1 : 0;
-    return n;
-}
-
 std::vector<std::string> SimPrinter::SetValueIds() const {
     std::vector<std::string> ids;
-    for (const auto& line : Transcript())
-        if (line.value("request", "") == "C5" && line.contains("fields") && !line["fields"].empty())
-            ids.push_back(line["fields"][0].get<std::string>());
+    for (const std::vector<std::string>& fields : m_transcript.FieldsOf("C5"))
+        if (!fields.empty())
+            ids.push_back(fields[0]);
     return ids;
-}
-
-bool SimPrinter::AnyConnection() const {
-    for (const auto& line : Transcript())
-        if (line.contains("request") || line.value("event", "") == "connect")
-            return true;
-    return false;
 }
 
 ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs) {

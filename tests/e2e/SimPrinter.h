@@ -5,6 +5,7 @@
 
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/SimTranscript.h"
 #include "tests/support/TempDir.h"
 
 #include <nlohmann/json.hpp>
@@ -48,19 +49,19 @@ public:
     uint16_t Port() const { return m_port; }
 
     // Every transcript line so far.
-    std::vector<nlohmann::json> Transcript() const;
+    std::vector<nlohmann::json> Transcript() const { return m_transcript.Lines(); }
     // The request names ("C4", "GSI", ...) in order, and how many exchanges had this name.
-    std::vector<std::string> Requests() const;
-    int Count(const std::string& request) const;
+    std::vector<std::string> Requests() const { return m_transcript.Requests(); }
+    int Count(const std::string& request) const { return m_transcript.Count(request); }
     // The ids of the set-value requests, in order.
     std::vector<std::string> SetValueIds() const;
-    bool AnyConnection() const;
+    bool AnyConnection() const { return m_transcript.AnyConnection(); }
 
     const TempDir& Dir() const { return m_dir; }
 
 private:
     TempDir m_dir;
-    std::string m_transcript;
+    SimTranscript m_transcript;
     std::string m_ptyPath;
     uint16_t m_port = 0;
     std::unique_ptr<BackgroundProcess> m_process;

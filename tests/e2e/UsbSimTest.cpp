@@ -4,6 +4,7 @@
 // umockdev-wrapper by hand.
 #include "tests/support/BackgroundProcess.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/support/SimTranscript.h"
 #include "tests/support/TempDir.h"
 #include "transport/ProductIds.h"
 
@@ -47,14 +48,6 @@ std::string ProfileWithUsb(const std::string& usb) {
                           "default": 0, "current": 0}]})";
 }
 
-std::vector<nlohmann::json> Lines(const std::string& path) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(ReadWholeFile(path));
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
 } // namespace
 
 TEST(UsbSim, DeviceListNamesTheDefaultPrinter) {
@@ -89,7 +82,7 @@ TEST(UsbSim, PrinterVersionOfTheFirstPrinterOverUsb) {
     // The identification went over USB and was answered there; the product's opens were all closed.
     int opens = 0;
     bool gsi = false, firmware = false;
-    const std::vector<nlohmann::json> lines = Lines(dir.file("t.jsonl"));
+    const std::vector<nlohmann::json> lines = SimTranscript(dir.file("t.jsonl")).Lines();
     for (const nlohmann::json& line : lines) {
         EXPECT_EQ(line["via"], "usb");
         const std::string event = line.value("event", "");

@@ -7,6 +7,7 @@
 
 #include "base/Clock.h"
 #include "sim/usb/UsbTestbed.h"
+#include "tests/support/SimTranscript.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +64,7 @@ protected:
     // Polls the transcript until it holds `text` (the server writes each line as it happens).
     bool WaitForTranscript(const std::string& text, uint64_t ms = 5000) {
         const uint64_t end = Clock::MonotonicMs() + ms;
-        while (ReadWholeFile(dir.file("t.jsonl")).find(text) == std::string::npos) {
+        while (SimTranscript(dir.file("t.jsonl")).Text().find(text) == std::string::npos) {
             if (Clock::MonotonicMs() >= end)
                 return false;
             Clock::SleepMs(10);
@@ -72,14 +73,7 @@ protected:
     }
     std::vector<nlohmann::json> TranscriptLines() {
         StopServer();
-        std::vector<nlohmann::json> lines;
-        const std::string text = ReadWholeFile(dir.file("t.jsonl"));
-        for (size_t pos = 0; pos < text.size();) {
-            const size_t nl = text.find('\n', pos);
-            lines.push_back(nlohmann::json::parse(text.substr(pos, nl - pos)));
-            pos = nl + 1;
-        }
-        return lines;
+        return SimTranscript(dir.file("t.jsonl")).Lines();
     }
 
     TempDir dir;

@@ -2,10 +2,11 @@
 // session operations sent.
 #pragma once
 
-#include "transport/CommPortSettings.h"
 #include "sim/InProcessPrinter.h"
 #include "sim/Profile.h"
+#include "tests/support/SimTranscript.h"
 #include "tests/support/TempDir.h"
+#include "transport/CommPortSettings.h"
 
 #include <string>
 #include <vector>
@@ -19,12 +20,14 @@ public:
 
     CommPortSettings Settings() const;
     // Request names in order ("GSI", "C4", ...), and the fields of the requests with this name.
-    std::vector<std::string> Requests() const;
-    std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const;
-    std::string TranscriptText() const;
+    std::vector<std::string> Requests() const { return m_transcript.Requests(); }
+    std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const {
+        return m_transcript.FieldsOf(request);
+    }
+    std::string TranscriptText() const { return m_transcript.Text(); }
 
 private:
     TempDir m_dir;
-    std::string m_transcriptPath;
+    SimTranscript m_transcript;
     sim::InProcessPrinter m_printer;
 };
