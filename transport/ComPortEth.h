@@ -69,5 +69,8 @@ private:
     int32_t m_tcpPort = kDefaultTcpPort;
     std::string m_host;
     uint32_t m_timeoutMultiplier = 1;
+    // Bound of every connect while the write timeout is 0: the write timeout in force at the last
+    // Open (the frame layer opens before it sets 0), else the 500 ms default; like the write timeout
+    // it bounds, without the multiplier.
     uint32_t m_connectTimeoutMs = kDefaultTimeoutMs;
 };
