@@ -55,7 +55,7 @@ bool SendAll(int fd, const std::vector<unsigned char>& data);
 // Closes with an RST instead of an orderly close: the other side sees a reset connection.
 void AbortConnection(UniqueFd& peer);
 // Polls `done` until it holds or limitMs passed; its last answer.
-bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000);
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000);
 std::vector<unsigned char> Bytes(const std::string& text);
 // A recognisable pattern, so that lost, doubled or reordered bytes show.
 std::vector<unsigned char> Pattern(size_t size);
@@ -63,4 +63,4 @@ std::vector<unsigned char> Pattern(size_t size);
 // Runs fn in a child process, so that a call that never returns can be given up on: the child is
 // killed when it has not finished after limitMs. The text fn returns comes back; nullopt when the
 // child was killed or died.
-std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs);
+[[nodiscard]] std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs);
