@@ -51,9 +51,10 @@ std::string CreateLogDirectory(const std::string& home);
 // Turns on the log the options ask for (-lv console, -lf file in the log directory).
 void SetUpCmdlineLogging(const CmdLineOptions& opts);
 
-// The USB printers of the maker as "VID|PID|SN" lines, cut at a whole line within capacity bytes
-// (terminator included).
-std::string UsbPrinterLines(size_t capacity);
+// The USB printers of the maker as "VID|PID|SN" lines in bus order, cut at a whole line within
+// capacity bytes (terminator included). Printers that could not be read are left out; `error`, when
+// given, receives the text of the last such failure (empty when every printer was read).
+std::string UsbPrinterLines(size_t capacity, std::string* error = nullptr);
 inline constexpr size_t kUsbListCapacity = 8192;
 inline constexpr size_t kUsbAnyCapacity = 1024;
 

@@ -3,9 +3,9 @@
 // handshake that starts every session. It knows nothing of what answers mean.
 #pragma once
 
+#include "base/VmComLayerException.h"
 #include "transport/ComPort.h"
 #include "transport/CommPortType.h"
-#include "base/VmComLayerException.h"
 
 #include <cstdint>
 #include <ctime>
@@ -67,6 +67,8 @@ public:
     CommPortType GetCommPortType() const { return m_kind; }
     void SetCommPortType(CommPortType kind) { m_kind = kind; }
     bool IsVirtualPort() const { return m_port && m_port->IsVirtualPort(); }
+    // The port saw the device go (unplugged, switched off, connection reset or closed by the printer).
+    bool IsDeviceLost() const { return m_port && m_port->IsDeviceLost(); }
     int GetPortInfo_USB_Location() const { return 0; }
     int GetPortInfo_Ethernet_Ip() const { return 0; }
     int GetPortInfo_Ethernet_Port() const { return 0; }

@@ -32,6 +32,10 @@ std::optional<std::vector<uint8_t>> CommLayer::CollectAnswer(std::optional<int> 
         unsigned error = 0;
         int count = Read(answer.ReadPosition(), AnswerCollector::kReadSize, &error);
         if (count <= 0) {
+            if (IsDeviceLost()) {
+                Log::WriteLog("ReadProtocolData", "Device lost, no answer can come");
+                return std::nullopt;
+            }
             // The untimed count is never reset by data: three empty reads end any answer.
             bool giveUp = timeoutMs ? Clock::MonotonicMs() - start > limit : ++emptyReads >= 3;
             if (giveUp) {

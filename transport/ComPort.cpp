@@ -122,7 +122,10 @@ int ComPort::ReadAll(unsigned char* buf, int len, int timeoutMs, unsigned* error
         count += static_cast<int>(Read(buf + count, static_cast<unsigned>(len - count), &readError));
         if (count >= len)
             break;
-        if (Clock::MonotonicMs() - start >= limit) {
+        const bool lost = IsDeviceLost();
+        if (lost)
+            Log::WriteLog("ReadAll", "Device lost, no more data can come");
+        if (lost || Clock::MonotonicMs() - start >= limit) {
             Log::WriteLog("ReadAll", "End");
             Log::WriteLogP("ReadAll", "Read Only %d Bytes of %d", count, len);
             err = 1;

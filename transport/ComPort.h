@@ -11,6 +11,11 @@
 class ComPort {
 public:
     static constexpr size_t kErrorTextSize = 1024;
+    // With a write timeout of 0 ("no limit", what the frame layer sets after opening) a send still
+    // fails once it has made no progress for this long: a printer that vanished mid-transfer must not
+    // hold the program for good. A working printer stops taking data only for moments (flash writes,
+    // a paper feed), far below this.
+    static constexpr uint32_t kSendStallLimitMs = 20000;
 
     ComPort() = default;
     // Ports are owned and destroyed through this base.
@@ -58,11 +63,17 @@ public:
     unsigned GetWriteTimeout() const { return m_writeTimeoutMs; }
     unsigned GetReadTimeout() const { return m_readTimeoutMs; }
     bool IsVirtualPort() const { return m_virtualPort; }
+    // True once a read or write failed in a way that means the device itself is gone (unplugged,
+    // switched off, the connection reset or closed by the printer): waiting longer for an answer is
+    // pointless. Counts and error flags stay as they are; this only tells callers to stop early.
+    // Cleared by the next successful open.
+    bool IsDeviceLost() const { return m_deviceLost; }
 
 protected:
     // printf-style; cut at the 1024-byte buffer.
     void SetLastErrorText(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void ClearLastErrorText() { m_lastError[0] = '\0'; }
+    void SetDeviceLost(bool lost) { m_deviceLost = lost; }
 
     int32_t m_portType = COMM_NONE;
     char m_lastError[kErrorTextSize] = {};
@@ -70,4 +81,5 @@ protected:
     uint32_t m_readTimeoutMs = 0;
     uint32_t m_packetSize = 0;
     bool m_virtualPort = false;
+    bool m_deviceLost = false;
 };

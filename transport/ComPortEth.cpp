@@ -32,8 +32,8 @@ uint32_t Multiply(uint32_t ms, uint32_t multiplier) {
 
 ComPortEth::ComPortEth() {
     m_portType = COMM_ETHERNET;
-    m_writeTimeoutMs = 500;
-    m_readTimeoutMs = 500;
+    m_writeTimeoutMs = kDefaultTimeoutMs;
+    m_readTimeoutMs = kDefaultTimeoutMs;
     m_packetSize = 1000;
 }
 
@@ -55,6 +55,11 @@ int ComPortEth::Init(const char* host, int port) {
 int ComPortEth::Open() {
     Log::WriteLog("Open", "Begin");
     ClearLastErrorText();
+    // Later connections (Write reconnects after the printer dropped the line) wait no longer than
+    // this open may: by then the frame layer has set the write timeout to 0, and a printer that
+    // vanished at the IP level would otherwise hold the caller for the system's connect timeout.
+    if (m_writeTimeoutMs != 0)
+        m_connectTimeoutMs = m_writeTimeoutMs;
     if (!OpenPort()) {
         Log::WriteLog("Open", "Open ETH Device Error");
         SetLastErrorText("Open ETH Device Error");
@@ -120,6 +125,7 @@ bool ComPortEth::OpenPort() {
         return false;
     ApplyTimeout(SO_SNDTIMEO, m_writeTimeoutMs);
     ApplyTimeout(SO_RCVTIMEO, m_readTimeoutMs);
+    SetDeviceLost(false);
     // Commands go out as several small writes (CAN, then the request) and wait for the answer: with
     // Nagle's algorithm the request would sit until the printer's delayed ACK, some 40 ms each time.
     const int noDelay = 1;
@@ -159,8 +165,11 @@ bool ComPortEth::ConnectSocket(int sock) {
 }
 
 bool ComPortEth::WaitConnected(int sock) {
-    // A write timeout of 0 means no limit; the system's own connect timeout still ends the wait.
-    const int waitMs = m_writeTimeoutMs == 0 ? -1 : static_cast<int>(Clock::ScaledMs(m_writeTimeoutMs));
+    // A write timeout of 0 means "no limit" for sends only: a connection is never waited for longer
+    // than the timeout in force when the port was opened.
+    const uint32_t limitMs = m_writeTimeoutMs != 0 ? m_writeTimeoutMs : m_connectTimeoutMs;
+    const int waitMs =
+        static_cast<int>(std::min<uint32_t>(Clock::ScaledMs(limitMs), std::numeric_limits<int>::max()));
     pollfd entry{sock, POLLOUT, 0};
     int ready = 0;
     do
@@ -180,7 +189,10 @@ bool ComPortEth::WaitConnected(int sock) {
 void ComPortEth::ApplyTimeout(int option, uint32_t ms) {
     if (!m_socket.IsValid())
         return;
-    const uint32_t effective = Clock::ScaledMs(Multiply(ms, m_timeoutMultiplier));
+    uint32_t effective = Clock::ScaledMs(Multiply(ms, m_timeoutMultiplier));
+    // A send without limit would block for good once a vanished printer's buffers are full.
+    if (option == SO_SNDTIMEO && ms == 0)
+        effective = Clock::ScaledMs(kSendStallLimitMs);
     timeval value{};
     value.tv_sec = effective / 1000;
     value.tv_usec = static_cast<suseconds_t>(effective % 1000) * 1000;
@@ -209,8 +221,41 @@ bool ComPortEth::EnsureConnected(const char* where, unsigned& error) {
 }
 
 void ComPortEth::DropConnection() {
-    // The next Write or Read connects again.
+    // The next Write connects again.
     Close();
+}
+
+namespace {
+// Errors after which the connection carries nothing more: the printer reset it, went away or is
+// unreachable.
+bool MeansConnectionDead(int errnum) {
+    switch (errnum) {
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+    case ENETUNREACH:
+    case ENETDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+void ComPortEth::NoteSocketError(const char* where, int errnum) {
+    LogErrno(where, errnum);
+    if (MeansConnectionDead(errnum))
+        SetDeviceLost(true);
+}
+
+void ComPortEth::FailRead(unsigned& error) {
+    SetLastErrorText("EthRead Error");
+    error = 1;
+    Log::WriteLog("EthRead", "End");
 }
 
 unsigned ComPortEth::Write(const unsigned char* buf, unsigned len, unsigned* error) {
@@ -222,6 +267,9 @@ unsigned ComPortEth::Write(const unsigned char* buf, unsigned len, unsigned* err
         len = 0;
     const unsigned packet = m_packetSize > 0 ? m_packetSize : len;
     unsigned total = 0;
+    // A connection the printer closed or reset is replaced by a fresh one.
+    if (IsDeviceLost() && len > 0)
+        DropConnection();
     while (total < len) {
         if (!EnsureConnected("EthWrite", err)) {
             Log::WriteLog("EthWrite", "End");
@@ -234,7 +282,7 @@ unsigned ComPortEth::Write(const unsigned char* buf, unsigned len, unsigned* err
         if (sent <= 0) {
             const int cause = sent < 0 ? errno : EIO;
             Log::WriteLogP("EthWrite", "Send failed after %u of %u bytes", total, len);
-            LogErrno("EthWrite", cause);
+            NoteSocketError("EthWrite", cause);
             SetLastErrorText("EthWrite Error");
             err = 1;
             // A timed-out send leaves a live connection; anything else means it is broken.
@@ -258,6 +306,12 @@ unsigned ComPortEth::Read(unsigned char* buf, unsigned len, unsigned* error) {
         Log::WriteLog("EthRead", "End");
         return 0;
     }
+    // Nothing more arrives on a connection the printer closed or reset, and a new connection made
+    // here would start in the middle of an answer: reads fail at once until Write or Open connects.
+    if (IsDeviceLost()) {
+        FailRead(err);
+        return 0;
+    }
     if (!EnsureConnected("EthRead", err)) {
         Log::WriteLog("EthRead", "End");
         return 0;
@@ -266,16 +320,14 @@ unsigned ComPortEth::Read(unsigned char* buf, unsigned len, unsigned* error) {
     do
         got = recv(m_socket.Get(), buf, len, 0);
     while (got < 0 && errno == EINTR);
+    if (got == 0) {
+        Log::WriteLog("EthRead", "Connection closed by the printer");
+        SetDeviceLost(true);
+    } else if (got < 0) {
+        NoteSocketError("EthRead", errno);
+    }
     if (got <= 0) {
-        const int cause = got < 0 ? errno : 0;
-        if (got == 0)
-            Log::WriteLog("EthRead", "Connection closed by the printer");
-        LogErrno("EthRead", cause);
-        SetLastErrorText("EthRead Error");
-        err = 1;
-        if (cause != EAGAIN && cause != EWOULDBLOCK)
-            DropConnection();
-        Log::WriteLog("EthRead", "End");
+        FailRead(err);
         return 0;
     }
     Log::WriteLog("EthRead", "End");

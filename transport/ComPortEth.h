@@ -12,6 +12,7 @@
 class ComPortEth : public ComPort {
 public:
     static constexpr int kDefaultTcpPort = 9100;
+    static constexpr uint32_t kDefaultTimeoutMs = 500;
     static constexpr size_t kMaxHostLength = 254; // 255-byte host buffer
     static constexpr uint32_t kCloseDelayMs = 2000;
     static constexpr uint32_t kCleanRxTimeoutMs = 50;
@@ -36,6 +37,8 @@ public:
     int OpenEthernet(const char* host, int port) override;
 
     bool IsConnected() const { return m_socket.IsValid(); }
+    // The longest wait for a connection to be made, however the write timeout is set later.
+    uint32_t GetConnectTimeout() const { return m_connectTimeoutMs; }
     const std::string& GetHost() const { return m_host; }
     int GetTcpPort() const { return m_tcpPort; }
     uint32_t GetTimeoutMultiplier() const { return m_timeoutMultiplier; }
@@ -58,9 +61,16 @@ private:
     bool FailOpen(const char* text, int errnum);
     [[nodiscard]] bool EnsureConnected(const char* where, unsigned& error);
     void DropConnection();
+    // Logs a socket error and marks the printer lost when the error means the connection is dead.
+    void NoteSocketError(const char* where, int errnum);
+    void FailRead(unsigned& error);
 
     UniqueFd m_socket;
     int32_t m_tcpPort = kDefaultTcpPort;
     std::string m_host;
     uint32_t m_timeoutMultiplier = 1;
+    // Bound of every connect while the write timeout is 0: the write timeout in force at the last
+    // Open (the frame layer opens before it sets 0), else the 500 ms default; like the write timeout
+    // it bounds, without the multiplier.
+    uint32_t m_connectTimeoutMs = kDefaultTimeoutMs;
 };

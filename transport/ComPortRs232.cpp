@@ -136,6 +136,7 @@ int ComPortRs232::Open() {
             SetLastErrorText("Error to tcsetattr");
         } else {
             m_fd = std::move(device);
+            SetDeviceLost(false);
             result = 1;
         }
     }
@@ -206,6 +207,14 @@ void ComPortRs232::Fail(const char* where, const char* text, unsigned& error) {
     error = 1;
 }
 
+void ComPortRs232::NoteLineError(const char* where, int errnum) {
+    LogErrno(where, errnum);
+    // A hung-up line (the adapter unplugged, the other end of a pty closed) answers EIO; a device
+    // node whose driver went away answers ENODEV or ENXIO.
+    if (errnum == EIO || errnum == ENODEV || errnum == ENXIO)
+        SetDeviceLost(true);
+}
+
 unsigned ComPortRs232::Write(const unsigned char* buf, unsigned len, unsigned* error) {
     Log::WriteLog("Write", "Begin");
     unsigned ignored = 0;
@@ -268,27 +277,31 @@ bool ComPortRs232::WaitForCts(unsigned& error) {
 }
 
 unsigned ComPortRs232::WriteAll(const unsigned char* buf, unsigned len, unsigned& error) {
-    const uint64_t start = Clock::MonotonicMs();
-    const uint64_t limit = Clock::ScaledMs(m_writeTimeoutMs);
+    // A line that never drains ends the write once the write timeout has passed; without one (0),
+    // once nothing has gone out for the stall limit.
+    const bool stallOnly = m_writeTimeoutMs == 0;
+    const uint64_t limit = Clock::ScaledMs(stallOnly ? kSendStallLimitMs : m_writeTimeoutMs);
+    uint64_t since = Clock::MonotonicMs();
     unsigned written = 0;
     while (written < len) {
         const ssize_t n = ::write(m_fd.Get(), buf + written, len - written);
         if (n > 0) {
             written += static_cast<unsigned>(n);
+            if (stallOnly)
+                since = Clock::MonotonicMs();
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
-            // A line that never drains ends the write once the write timeout has passed (0: no limit).
-            if (m_writeTimeoutMs != 0 && Clock::MonotonicMs() - start >= limit) {
+            if (Clock::MonotonicMs() - since >= limit) {
                 Fail("ComWrite", "Write Buffer Full", error);
                 return written;
             }
             Clock::SleepMs(kWriteRetryMs);
             continue;
         }
-        LogErrno("ComWrite", errno);
+        NoteLineError("ComWrite", errno);
         Log::WriteLog("ComWrite", "Error ComWrite");
         SetLastErrorText("Write Error");
         error = 1;
@@ -327,7 +340,8 @@ unsigned ComPortRs232::Read(unsigned char* buf, unsigned len, unsigned* error) {
             if (n > 0) {
                 result = static_cast<unsigned>(n);
             } else {
-                LogErrno("Read", n < 0 ? errno : EIO);
+                // Nothing to read although the line said readable: it was hung up.
+                NoteLineError("Read", n < 0 ? errno : EIO);
                 Fail("Read", "Read Error", err);
             }
         }

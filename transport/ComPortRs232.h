@@ -84,6 +84,8 @@ private:
     [[nodiscard]] unsigned WriteAll(const unsigned char* buf, unsigned len, unsigned& error);
     [[nodiscard]] bool WaitReady(short events, uint32_t timeoutMs) const;
     void Fail(const char* where, const char* text, unsigned& error);
+    // Logs a system error of the line and marks the device lost when the error means it is gone.
+    void NoteLineError(const char* where, int errnum);
 
     UniqueFd m_fd;
     std::string m_devicePath;

@@ -44,6 +44,16 @@ unsigned ComPortUsbIntPRN::UsbTimeout(unsigned ms) const {
     return Clock::ScaledMs(static_cast<uint32_t>(std::min<unsigned long long>(scaled, UINT32_MAX)));
 }
 
+unsigned ComPortUsbIntPRN::SendTimeout() const {
+    // libusb's 0 waits for good: a printer that stopped taking data would hold the writer forever.
+    return m_writeTimeoutMs != 0 ? UsbTimeout(m_writeTimeoutMs) : Clock::ScaledMs(kSendStallLimitMs);
+}
+
+void ComPortUsbIntPRN::NoteTransferResult(int code) {
+    if (code == LIBUSB_ERROR_NO_DEVICE)
+        SetDeviceLost(true);
+}
+
 int ComPortUsbIntPRN::Init(const char* pid, const char* address) {
     Log::WriteLog("Init", "Begin");
     const bool found = InitByAddress(UsbIdText(ProductIds::kVendorId), pid, address);
@@ -218,6 +228,7 @@ bool ComPortUsbIntPRN::Claim(const char* where) {
         return false;
     }
     m_interfaceClaimed = true;
+    SetDeviceLost(false);
     return true;
 }
 
@@ -290,7 +301,8 @@ bool ComPortUsbIntPRN::SendChunks(const unsigned char* buf, unsigned len) {
         // libusb takes a non-const buffer for both directions; an OUT transfer only reads it.
         const int code = libusb_bulk_transfer(m_handle.get(), static_cast<unsigned char>(m_outEndpoint),
                                               const_cast<unsigned char*>(buf + sent), static_cast<int>(size),
-                                              &transferred, UsbTimeout(m_writeTimeoutMs));
+                                              &transferred, SendTimeout());
+        NoteTransferResult(code);
         if (code != LIBUSB_SUCCESS || transferred != static_cast<int>(size)) {
             Log::WriteLogP("Write", "Bulk transfer of %u bytes failed after %d: %s", size, transferred,
                            UsbErrorText(code));
@@ -314,10 +326,12 @@ unsigned ComPortUsbIntPRN::Read(unsigned char* buf, unsigned len, unsigned* erro
     err = 0;
     int transferred = 0;
     int code = LIBUSB_ERROR_NO_DEVICE;
-    if (m_handle && buf != nullptr && len > 0)
+    if (m_handle && buf != nullptr && len > 0) {
         code = libusb_bulk_transfer(m_handle.get(), static_cast<unsigned char>(m_inEndpoint), buf,
                                     static_cast<int>(std::min<unsigned>(len, INT32_MAX)), &transferred,
                                     UsbTimeout(m_readTimeoutMs));
+        NoteTransferResult(code);
+    }
     // Bytes that arrived before a time-out are kept: dropping them would lose part of an answer.
     if (transferred <= 0 && (code != LIBUSB_SUCCESS || len == 0)) {
         err = 1;

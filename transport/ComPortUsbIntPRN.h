@@ -92,6 +92,10 @@ private:
     [[nodiscard]] bool SendChunks(const unsigned char* buf, unsigned len);
     void ReleaseDevice();
     unsigned UsbTimeout(unsigned ms) const;
+    // libusb timeout of one OUT transfer: the write timeout, or the stall limit when it is 0.
+    unsigned SendTimeout() const;
+    // Marks the device lost when a transfer's libusb code says it is gone.
+    void NoteTransferResult(int code);
     // Walks a fresh device list for devices of the stored VID and PID that have a serial string.
     template <typename Visit> [[nodiscard]] bool ForEachIdentifiedDevice(const char* where, Visit visit);
 

@@ -176,6 +176,18 @@ TEST_F(CommLayerTest, EmptyReadsEndTheAnswer) {
     EXPECT_GT(script->readCalls, 3) << "the timed form counts time, not empty reads";
 }
 
+TEST_F(CommLayerTest, LostDeviceEndsTheAnswerAtOnce) {
+    CommLayer layer(Factory());
+    layer.Open(COMM_ETHERNET, "h:1", 0, 0, 0);
+    script->goneWhenDrained = true;
+    script->QueueRead("\x02<C4>");
+    EXPECT_FALSE(layer.ReadProtocolData(600000)); // ten minutes: only the loss can end it early
+    EXPECT_EQ(script->readCalls, 2);
+    EXPECT_TRUE(layer.IsDeviceLost());
+    EXPECT_FALSE(layer.ReadProtocolData());
+    EXPECT_EQ(script->readCalls, 3); // not three empty reads
+}
+
 TEST_F(CommLayerTest, HandshakeIdentityCodes) {
     CommLayer layer(Factory());
     layer.Open(COMM_ETHERNET, "h:1", 0, 0, 0);

@@ -38,6 +38,7 @@ struct PortScript {
     int failWriteIndex = -1;
     unsigned failWriteCount = 0;
     unsigned failWriteError = 0;
+    bool goneWhenDrained = false; // once the reads run out, the device is gone
 
     static Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
     void QueueRead(Bytes chunk) { reads.push_back(std::move(chunk)); }
@@ -110,8 +111,14 @@ public:
         ++s.readCalls;
         if (error)
             *error = 0;
-        if (s.reads.empty())
+        if (s.reads.empty()) {
+            if (s.goneWhenDrained) {
+                SetDeviceLost(true);
+                if (error)
+                    *error = 1;
+            }
             return 0;
+        }
         Bytes& chunk = s.reads.front();
         size_t left = chunk.size() - s.frontOffset;
         unsigned count = static_cast<unsigned>(std::min<size_t>(len, left));

@@ -10,13 +10,13 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <future>
-#include <thread>
 
 namespace {
 
@@ -42,6 +42,13 @@ protected:
 
     void OpenPort(ComPortRs232& port, int baud = 115200, int flow = 0) {
         ASSERT_EQ(port.OpenSerial(m_path.c_str(), baud, 0, 8, 0, flow), 0) << port.GetLastErrorText();
+    }
+    // Waits until the port's side of the line holds `count` unread bytes.
+    bool InputWaiting(int count) const {
+        return WaitUntil([&] {
+            int waiting = 0;
+            return ioctl(m_slaveHolder.Get(), FIONREAD, &waiting) == 0 && waiting == count;
+        });
     }
     termios LineSettings() const {
         termios settings{};
@@ -168,12 +175,23 @@ TEST_F(ComPortRs232Test, WriteSendsEverythingInChunks) {
 TEST_F(ComPortRs232Test, WriteToALineThatNeverDrainsEndsWithBufferFull) {
     ComPortRs232 port;
     OpenPort(port);
-    port.SetWTimeout(200);                                    // 2 ms once scaled
     const std::vector<unsigned char> data = Pattern(1 << 20); // far more than a pty buffers
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Write Buffer Full");
+    // 0 is what the frame layer sets after opening: the stall limit still ends the write.
+    for (int timeout : {200, 0}) {
+        port.SetWTimeout(timeout);
+        std::future<std::pair<unsigned, unsigned>> writing = std::async(std::launch::async, [&] {
+            unsigned error = 0;
+            const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
+            return std::make_pair(written, error);
+        });
+        const bool ended = writing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        while (writing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            ReadBytes(m_master.Get(), data.size(), 100); // drains the line so that a stuck write ends
+        EXPECT_TRUE(ended) << "write timeout " << timeout << ": the write never ended";
+        EXPECT_EQ(writing.get(), std::make_pair(0u, 1u)) << "write timeout " << timeout;
+        EXPECT_STREQ(port.GetLastErrorText(), "Write Buffer Full");
+    }
+    EXPECT_FALSE(port.IsDeviceLost()); // a line that is slow to drain is still there
 }
 
 TEST_F(ComPortRs232Test, ReadReturnsWaitingBytesAndTimesOutOnSilence) {
@@ -195,32 +213,24 @@ TEST_F(ComPortRs232Test, ReadReturnsWaitingBytesAndTimesOutOnSilence) {
 }
 
 TEST_F(ComPortRs232Test, AnAnswerUnderWayGetsAnExtraPauseToArriveWhole) {
-    Clock::SetScaleForTesting(1.0); // the 80 ms pause is what is checked
     ComPortRs232 port;
     OpenPort(port);
     unsigned char buf[64];
     unsigned error = 0;
 
-    // More than 7 bytes waiting: the rest, sent 20 ms later, is read in the same call.
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("0123456789")));
-    std::thread rest([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        SendAll(m_master.Get(), Bytes("ABCDEFGHIJ"));
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // More than 7 bytes waiting: the rest of the answer is given the pause to arrive.
+    ASSERT_TRUE(SendAll(m_master.Get(), Pattern(20)));
+    ASSERT_TRUE(InputWaiting(20));
+    uint64_t slept = Clock::SleptUs();
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 20u);
-    rest.join();
+    EXPECT_EQ(Clock::SleptUs() - slept, Clock::ScaledMs(ComPortRs232::kAnswerPauseMs) * 1000u);
 
     // Seven bytes or fewer: read at once.
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("short")));
-    std::thread late([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        SendAll(m_master.Get(), Bytes("later"));
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 5u);
-    late.join();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 5u);
+    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("7 bytes")));
+    ASSERT_TRUE(InputWaiting(7));
+    slept = Clock::SleptUs();
+    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 7u);
+    EXPECT_EQ(Clock::SleptUs(), slept);
 }
 
 TEST_F(ComPortRs232Test, ModemLinesReadAsOffWhenTheyCannotBeQueried) {
@@ -245,7 +255,7 @@ TEST_F(ComPortRs232Test, CleanRXDropsUnreadInput) {
     ComPortRs232 port;
     OpenPort(port);
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("stale input")));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(InputWaiting(11));
     port.CleanRX();
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("new")));
     unsigned char buf[64];
@@ -281,14 +291,17 @@ TEST_F(ComPortRs232Test, ReOpenOfAVanishedDeviceFails) {
     EXPECT_STREQ(port.GetLastErrorText(), "Open RS232 Device Error");
 }
 
-TEST_F(ComPortRs232Test, HungUpLineFailsReadsAndWritesWithoutHanging) {
+TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     ComPortRs232 port;
     OpenPort(port);
     m_master.Reset(); // the other end is gone
     unsigned char buf[16] = {};
     unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(port.ReadAll(buf, sizeof buf, 600000, &error), 0);
     EXPECT_EQ(error, 1u);
+    EXPECT_TRUE(port.IsDeviceLost());
+    EXPECT_EQ(m_log.Count("Read", "Begin"), 1u);
+    EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
     error = 0;
     EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
     EXPECT_EQ(error, 1u);

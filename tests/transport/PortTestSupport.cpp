@@ -1,14 +1,20 @@
 #include "tests/transport/PortTestSupport.h"
 
+#include "base/Clock.h"
 #include "base/Log.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <stdexcept>
+#include <thread>
 
 LogCapture::LogCapture() {
     Log::SetLogEnable(2, true, m_dir.path().c_str());
@@ -26,15 +32,25 @@ bool LogCapture::Has(const std::string& where, const std::string& text) const {
     return Text().find("[" + where + "]" + text + "\n") != std::string::npos;
 }
 
-LoopbackServer::LoopbackServer(int backlog) : m_listen(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+size_t LogCapture::Count(const std::string& where, const std::string& text) const {
+    const std::string log = Text();
+    const std::string line = "[" + where + "]" + text + "\n";
+    size_t count = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+        ++count;
+    return count;
+}
+
+LoopbackServer::LoopbackServer(int backlog, const char* host)
+    : m_listen(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host, &address.sin_addr);
     socklen_t size = sizeof address;
     if (!m_listen.IsValid() || bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
         listen(m_listen.Get(), backlog) != 0 ||
         getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
-        throw std::runtime_error("cannot listen on 127.0.0.1");
+        throw std::runtime_error(std::string("cannot listen on ") + host);
     m_port = ntohs(address.sin_port);
 }
 
@@ -96,4 +112,60 @@ std::vector<unsigned char> Pattern(size_t size) {
     for (size_t i = 0; i < size; ++i)
         data[i] = static_cast<unsigned char>((i * 7 + i / 251) & 0xff);
     return data;
+}
+
+void AbortConnection(UniqueFd& peer) {
+    linger hard{1, 0};
+    setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    peer.Reset();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int limitMs) {
+    const uint64_t end = Clock::MonotonicMs() + static_cast<uint64_t>(limitMs);
+    while (!done()) {
+        if (Clock::MonotonicMs() >= end)
+            return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs) {
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0)
+        return std::nullopt;
+    UniqueFd reader(channel[0]);
+    UniqueFd writer(channel[1]);
+    const pid_t child = fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        reader.Reset();
+        const std::string report = fn();
+        const bool sent = SendAll(writer.Get(), std::vector<unsigned char>(report.begin(), report.end()));
+        _exit(sent ? 0 : 1);
+    }
+    writer.Reset();
+    // The report ends when the child closes its end, by exiting.
+    std::string report;
+    const uint64_t end = Clock::MonotonicMs() + static_cast<uint64_t>(limitMs);
+    bool finished = false;
+    while (!finished && Clock::MonotonicMs() < end) {
+        if (!WaitReadable(reader.Get(), static_cast<int>(end - Clock::MonotonicMs())))
+            continue;
+        char piece[4096];
+        const ssize_t got = ::read(reader.Get(), piece, sizeof piece);
+        if (got > 0)
+            report.append(piece, static_cast<size_t>(got));
+        else if (got == 0 || errno != EINTR)
+            finished = true;
+    }
+    if (!finished)
+        kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return report;
 }

@@ -2,10 +2,12 @@
 // on 127.0.0.1 that the test drives by hand.
 #pragma once
 
-#include "transport/UniqueFd.h"
 #include "tests/support/TempDir.h"
+#include "transport/UniqueFd.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,15 +22,17 @@ public:
     std::string Text() const;
     // True when a line "[where]text" was logged.
     bool Has(const std::string& where, const std::string& text) const;
+    // How many lines "[where]text" were logged.
+    size_t Count(const std::string& where, const std::string& text) const;
 
 private:
     TempDir m_dir;
 };
 
-// A listening TCP socket on 127.0.0.1 with an ephemeral port.
+// A listening TCP socket with an ephemeral port, on 127.0.0.1 unless told otherwise.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(int backlog = 8);
+    explicit LoopbackServer(int backlog = 8, const char* address = "127.0.0.1");
 
     uint16_t Port() const { return m_port; }
     int ListenFd() const { return m_listen.Get(); }
@@ -48,6 +52,15 @@ bool WaitReadable(int fd, int timeoutMs);
 // Reads until `count` bytes arrived, the peer closed or timeoutMs passed without data.
 std::vector<unsigned char> ReadBytes(int fd, size_t count, int timeoutMs = 5000);
 bool SendAll(int fd, const std::vector<unsigned char>& data);
+// Closes with an RST instead of an orderly close: the other side sees a reset connection.
+void AbortConnection(UniqueFd& peer);
+// Polls `done` until it holds or limitMs passed; its last answer.
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000);
 std::vector<unsigned char> Bytes(const std::string& text);
 // A recognisable pattern, so that lost, doubled or reordered bytes show.
 std::vector<unsigned char> Pattern(size_t size);
+
+// Runs fn in a child process, so that a call that never returns can be given up on: the child is
+// killed when it has not finished after limitMs. The text fn returns comes back; nullopt when the
+// child was killed or died.
+[[nodiscard]] std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs);

@@ -1,16 +1,54 @@
-// The frame layer's device lists over emulated USB devices: byte-order sorting and the scanner
-// product filter.
+// The device lists over emulated USB devices: the frame layer's byte-order sorting and scanner
+// product filter, and the command line's list and "ANY" in bus order.
 #include "app/CmdLineOperations.h"
 #include "comm/CommLayer.h"
-#include "tests/transport/usb/UsbFixture.h"
 #include "tests/support/ProcessRunner.h"
+#include "tests/transport/usb/UsbFixture.h"
+
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
+
+#include <functional>
+#include <thread>
 
 using ::testing::ElementsAre;
 
 namespace {
 class UsbEnumeration : public UsbTest {};
+
+// Runs fn on a thread that may not override file permissions, as an ordinary user's program: root
+// would open a device node whatever its mode. Capabilities belong to each thread, so the rest of the
+// process keeps its own. False when they could not be dropped (fn did not run).
+bool RunWithoutPermissionOverride(const std::function<void()>& fn) {
+    bool dropped = false;
+    std::thread worker([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (syscall(SYS_capget, &header, data) != 0)
+            return;
+        for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            data[capability / 32].effective &= ~(1u << (capability % 32));
+        dropped = syscall(SYS_capset, &header, data) == 0;
+        if (dropped)
+            fn();
+    });
+    worker.join();
+    return dropped;
+}
+
+// The maker's printers as libusb lists them, one "VID|PID|SN" line each.
+std::string BusOrderLines() {
+    std::string error;
+    std::string lines;
+    for (const USBDevice& printer :
+         ComPortUsbIntPRN::GetDeviceListFilterByClass(error, nullptr, nullptr, ProductIds::kPrinterClass))
+        lines += printer.DeviceName() + "\n";
+    return lines;
+}
 } // namespace
 
 TEST_F(UsbEnumeration, PrintersSortedInByteOrder) {
@@ -40,20 +78,53 @@ TEST_F(UsbEnumeration, ScannersNeedAScannerProductPrefix) {
     EXPECT_THAT(CommLayer::EnumUsbPRNDevices(error), ElementsAre(vid + "|0101|P1"));
 }
 
-// What --usbdevlist prints, and the whole-line cut of the lists it and "-d ANY" are built from.
+// What --usbdevlist prints and "-d ANY" takes: the printers in bus order, not sorted; and the
+// whole-line cut of the list.
 TEST_F(UsbEnumeration, CommandLineListOfPrinters) {
     testbed->Plug(Printer("a", 1));
     testbed->Plug(Printer("B", 2));
+    testbed->Plug(Printer("c", 3));
     const std::string vid = Hex(ProductIds::kVendorId);
+    const std::string busOrder = BusOrderLines();
+    const std::string sorted = vid + "|0101|B\n" + vid + "|0101|a\n" + vid + "|0101|c\n";
+    ASSERT_EQ(busOrder.size(), sorted.size());
+    ASSERT_NE(busOrder, sorted) << "the bus happens to list the printers sorted: the case shows nothing";
     testing::internal::CaptureStdout();
     int status = RunUsbDeviceList();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "LIST USB DEVICES:\n" + vid + "|0101|B\n" + vid + "|0101|a\n\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "LIST USB DEVICES:\n" + busOrder + "\n");
     EXPECT_EQ(status, 0);
-    size_t line = (vid + "|0101|B\n").size();
-    EXPECT_EQ(UsbPrinterLines(2 * line + 1), vid + "|0101|B\n" + vid + "|0101|a\n");
-    EXPECT_EQ(UsbPrinterLines(2 * line), vid + "|0101|B\n"); // no room for the terminator: one line
+    const std::string first = busOrder.substr(0, busOrder.find('\n') + 1);
+    CommPortSettings settings;
+    ASSERT_TRUE(ParseDeviceText(COMM_USB_PRN, "any", &settings));
+    EXPECT_EQ(settings.usbDeviceName + "\n", first);
+    const size_t line = first.size();
+    EXPECT_EQ(UsbPrinterLines(3 * line + 1), busOrder);
+    EXPECT_EQ(UsbPrinterLines(2 * line), first); // no room for a second line and the terminator
     EXPECT_EQ(UsbPrinterLines(line), "");
+}
+
+TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
+    EmulatedUsbDevice& locked = testbed->Plug(Printer("L1", 1));
+    testbed->Plug(Printer("R2", 2));
+    ASSERT_EQ(chmod((testbed->RootDir() + locked.DevNode()).c_str(), 0), 0);
+    std::string listed;
+    std::string error;
+    CommPortSettings settings;
+    bool parsed = false;
+    const bool ran = RunWithoutPermissionOverride([&] {
+        testing::internal::CaptureStdout();
+        RunUsbDeviceList();
+        listed = testing::internal::GetCapturedStdout();
+        UsbPrinterLines(kUsbListCapacity, &error);
+        parsed = ParseDeviceText(COMM_USB_PRN, "ANY", &settings);
+    });
+    if (!ran)
+        GTEST_SKIP() << "cannot give up the right to override file permissions";
+    const std::string vid = Hex(ProductIds::kVendorId);
+    EXPECT_EQ(listed, "LIST USB DEVICES:\n" + vid + "|0101|R2\n\n");
+    EXPECT_EQ(error, "Couldn't open device(Access denied (insufficient permissions))");
+    EXPECT_TRUE(parsed);
+    EXPECT_EQ(settings.usbDeviceName, vid + "|0101|R2");
 }
 
 #ifdef DALVORA_BINARY
@@ -65,6 +136,8 @@ TEST_F(UsbEnumeration, DalvoraBinaryListsTheEmulatedPrinters) {
     ProcessResult r = RunProcess(DALVORA_BINARY, {"--usbdevlist", "-s"});
     const std::string vid = Hex(ProductIds::kVendorId);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + vid + "|0101|7A\n" + vid + "|0102|\n\n");
+    EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + BusOrderLines() + "\n");
+    EXPECT_THAT(BusOrderLines(), ::testing::AllOf(::testing::HasSubstr(vid + "|0101|7A\n"),
+                                                  ::testing::HasSubstr(vid + "|0102|\n")));
 }
 #endif
