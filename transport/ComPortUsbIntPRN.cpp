@@ -111,6 +111,7 @@ bool ComPortUsbIntPRN::StartAndTakeList(const char* where) {
 template <typename Match>
 bool ComPortUsbIntPRN::FindMatching(const char* where, const std::string& vid, const std::string& pid,
                                     Match isTarget, bool allInterfaces) {
+    const char* openFailure = nullptr;
     for (libusb_device* device : m_list.Devices()) {
         libusb_device_descriptor descriptor{};
         if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS)
@@ -121,12 +122,13 @@ bool ComPortUsbIntPRN::FindMatching(const char* where, const std::string& vid, c
         libusb_device_handle* raw = nullptr;
         const int opened = libusb_open(device, &raw);
         if (opened != LIBUSB_SUCCESS) {
-            const char* text = opened == LIBUSB_ERROR_ACCESS
-                                   ? "Couldn't open device(Access denied (insufficient permissions))"
-                                   : "Couldn't open device";
-            Log::WriteLogP(where, "%s", text);
-            SetLastErrorText("%s", text);
-            return false;
+            // Another printer of the same kind that this user may not open must not hide the one
+            // asked for: note it and look on.
+            openFailure = opened == LIBUSB_ERROR_ACCESS
+                              ? "Couldn't open device(Access denied (insufficient permissions))"
+                              : "Couldn't open device";
+            Log::WriteLogP(where, "%s", openFailure);
+            continue;
         }
         UsbHandle handle(raw);
         const std::optional<std::string> serial = ReadSerialString(handle.get(), descriptor.iSerialNumber);
@@ -141,7 +143,11 @@ bool ComPortUsbIntPRN::FindMatching(const char* where, const std::string& vid, c
         return false;
     }
     Log::WriteLogP(where, "No device Vid:%s Pid:%s matches", vid.c_str(), pid.c_str());
-    SetLastErrorText("Device Vid:%s Pid:%s not found", vid.c_str(), pid.c_str());
+    // The target may be the device that could not be opened: then that is the reason to give.
+    if (openFailure != nullptr)
+        SetLastErrorText("%s", openFailure);
+    else
+        SetLastErrorText("Device Vid:%s Pid:%s not found", vid.c_str(), pid.c_str());
     return false;
 }
 

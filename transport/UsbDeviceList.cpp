@@ -168,11 +168,11 @@ int ComPortUsbIntPRN::OpenUsb(const char* vid, const char* pid, const char* seri
     std::string error;
     const std::vector<USBDevice> devices =
         GetDeviceList(error, wantedVid.c_str(), matchPid ? wantedPid.c_str() : nullptr);
+    // A device that could not be read is reported, but only fails the open when it may be the one
+    // asked for: the others of the same kind stay usable.
     if (!error.empty()) {
         Log::WriteLogP("OpenUsb", "Error in open usb device: %s", error.c_str());
         SetLastErrorText("%s", error.c_str());
-        Log::WriteLog("OpenUsb", "End");
-        return -1;
     }
     const USBDevice* target = nullptr;
     for (const USBDevice& device : devices)

@@ -111,20 +111,26 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     std::string error;
     CommPortSettings settings;
     bool parsed = false;
+    int opened = -1;
+    const std::string vid = Hex(ProductIds::kVendorId);
     const bool ran = RunWithoutPermissionOverride([&] {
         testing::internal::CaptureStdout();
         RunUsbDeviceList();
         listed = testing::internal::GetCapturedStdout();
         UsbPrinterLines(kUsbListCapacity, &error);
         parsed = ParseDeviceText(COMM_USB_PRN, "ANY", &settings);
+        // The same kind of printer, locked, listed first: the chosen one still opens.
+        ComPortUsbIntPRN port;
+        opened = port.OpenUsb(vid.c_str(), "0101", "R2", true);
+        port.Close();
     });
     if (!ran)
         GTEST_SKIP() << "cannot give up the right to override file permissions";
-    const std::string vid = Hex(ProductIds::kVendorId);
     EXPECT_EQ(listed, "LIST USB DEVICES:\n" + vid + "|0101|R2\n\n");
     EXPECT_EQ(error, "Couldn't open device(Access denied (insufficient permissions))");
     EXPECT_TRUE(parsed);
     EXPECT_EQ(settings.usbDeviceName, vid + "|0101|R2");
+    EXPECT_EQ(opened, 0);
 }
 
 #ifdef DALVORA_BINARY
