@@ -34,11 +34,13 @@ std::vector<uint8_t> Bytes(const std::string& s) {
 
 void IgnoreSignal(int) {}
 
-// Restores the "C" global locale even when an assertion ends the test early.
+// Restores the global locale the test began with (the suite also runs under a comma locale) even
+// when an assertion ends the test early.
 struct CLocaleRestorer {
+    std::string previous = std::setlocale(LC_ALL, nullptr);
     ~CLocaleRestorer() {
-        std::setlocale(LC_ALL, "C");
         unsetenv("LOCPATH");
+        std::setlocale(LC_ALL, previous.c_str());
     }
 };
 
