@@ -5,6 +5,7 @@
 #include <bit>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -88,8 +89,11 @@ void GenericFunctions::ToUpper(char* text) {
     if (text == nullptr) {
         return;
     }
+    // ASCII only: toupper follows the process locale, which would change bytes of a Latin-1 text.
     for (; *text != '\0'; ++text) {
-        *text = static_cast<char>(std::toupper(static_cast<unsigned char>(*text)));
+        if (*text >= 'a' && *text <= 'z') {
+            *text = static_cast<char>(*text - 'a' + 'A');
+        }
     }
 }
 
@@ -192,9 +196,7 @@ float GenericFunctions::ParseFloat(const char* text, float fallback, int* ok) {
     }
     char* end = nullptr;
     errno = 0;
-    const locale_t c = get_c_locale();
-    // Without a C locale object the process locale is the only option left.
-    const float v = c != locale_t{} ? strtof_l(text, &end, c) : std::strtof(text, &end);
+    const float v = StrtofC(text, &end);
     if (end == text || (errno == ERANGE && (v == HUGE_VALF || v == -HUGE_VALF))) {
         return fallback;
     }
@@ -204,21 +206,52 @@ float GenericFunctions::ParseFloat(const char* text, float fallback, int* ok) {
     return v;
 }
 
+namespace {
+
+// Only where no "C" locale object could be made (out of memory): the number without the locale, from
+// the first non-space character.
+template <typename T> T FromChars(const char* text, char** end) {
+    const char* first = text;
+    while (*first == ' ' || (*first >= '\t' && *first <= '\r')) {
+        ++first;
+    }
+    T value{};
+    const auto [stop, error] = std::from_chars(first, first + std::strlen(first), value);
+    if (error == std::errc::result_out_of_range) {
+        errno = ERANGE;
+    }
+    if (end != nullptr) {
+        *end = const_cast<char*>(error == std::errc::invalid_argument ? text : stop);
+    }
+    return value;
+}
+
+} // namespace
+
+float GenericFunctions::StrtofC(const char* text, char** end) {
+    const locale_t c = get_c_locale();
+    return c != locale_t{} ? strtof_l(text, end, c) : FromChars<float>(text, end);
+}
+
+double GenericFunctions::StrtodC(const char* text, char** end) {
+    const locale_t c = get_c_locale();
+    return c != locale_t{} ? strtod_l(text, end, c) : FromChars<double>(text, end);
+}
+
 char* GenericFunctions::PrintFloat(char* out, size_t outSize, float value, int decimals) {
     if (out == nullptr || outSize == 0) {
         return out;
     }
-    if (decimals < 0) {
-        std::snprintf(out, outSize, "%f", static_cast<double>(value));
-    } else {
-        std::snprintf(out, outSize, "%.*f", std::min(decimals, 60), static_cast<double>(value));
-    }
-    // snprintf follows the global locale, which toolkits may switch to a comma locale.
-    for (char* p = out; *p != '\0'; ++p) {
-        if (*p == ',') {
-            *p = '.';
-        }
-    }
+    // The widest: 39 integer digits of FLT_MAX, a sign, a point and 60 decimals.
+    char text[128];
+    const int precision = decimals < 0 ? 6 : std::min(decimals, 60);
+    // to_chars never consults the locale: the decimal point is always '.'.
+    const auto [end, error] = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                            std::chars_format::fixed, precision);
+    const size_t length = error == std::errc{} ? static_cast<size_t>(end - text) : 0;
+    const size_t kept = std::min(length, outSize - 1); // cut as snprintf cuts
+    std::memcpy(out, text, kept);
+    out[kept] = '\0';
     return out;
 }
 

@@ -42,6 +42,10 @@ public:
     static bool ParseCheckInt(const char* text, int* value);
     // Always uses '.' as decimal point, whatever the process locale. *ok (if given) gets 1 or 0.
     static float ParseFloat(const char* text, float fallback, int* ok);
+    // strtof and strtod as in the "C" locale (a '.' decimal point whatever the process locale), with
+    // their results and end pointers unchanged.
+    static float StrtofC(const char* text, char** end);
+    static double StrtodC(const char* text, char** end);
     // Prints with `decimals` fixed decimals ("%f" when negative, at most 60) and a '.' decimal point.
     static char* PrintFloat(char* out, size_t outSize, float value, int decimals);
     // Decimals (0..5) needed to show the value without losing its first five decimals.

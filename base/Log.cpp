@@ -22,7 +22,21 @@ std::mutex& LineMutex() {
 struct FileCloser {
     void operator()(FILE* file) const { fclose(file); }
 };
+
+thread_local unsigned t_quietDepth = 0;
 } // namespace
+
+Log::Quiet::Quiet() {
+    ++t_quietDepth;
+}
+
+Log::Quiet::~Quiet() {
+    --t_quietDepth;
+}
+
+bool Log::IsSilent() {
+    return m_dwLogType == 0 || !m_bLogDataToo || t_quietDepth != 0;
+}
 
 void Log::SetLogEnable(unsigned int type, bool enable, const char* directory) {
     std::lock_guard<std::mutex> lock(LineMutex());
@@ -51,7 +65,7 @@ std::string Log::FormatLine(const char* where, const char* text) {
 }
 
 void Log::WriteLog(const char* where, const char* text) {
-    if (m_dwLogType == 0 || !m_bLogDataToo)
+    if (IsSilent())
         return;
     std::string line = FormatLine(where, text);
     std::lock_guard<std::mutex> lock(LineMutex());
@@ -74,7 +88,7 @@ void Log::AppendToFile(const std::string& line) {
 }
 
 void Log::WriteLogP(const char* where, const char* format, ...) {
-    if (m_dwLogType == 0 || !m_bLogDataToo)
+    if (IsSilent())
         return;
     char text[kLineBufferSize];
     va_list args;

@@ -23,11 +23,22 @@ public:
     static bool IsLogDataToo() { return m_bLogDataToo; }
     static std::string GetFileName() { return m_strFileName; }
 
+    // While one lives, the lines of its thread are dropped: for a look-ahead whose work is done again,
+    // and logged, later.
+    class Quiet {
+    public:
+        Quiet();
+        ~Quiet();
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+    };
+
     // The line exactly as it is written, without line break; split out so its format can be checked.
     static std::string FormatLine(const char* where, const char* text);
 
 private:
     static void AppendToFile(const std::string& line);
+    static bool IsSilent();
 
     static unsigned int m_dwLogType;
     static bool m_bLogDataToo;

@@ -160,11 +160,15 @@ AnswerRecord PrinterComm::ReadItem(CommLayer& layer, const PrinterData& data, ui
         // Range failures of an attempt that is then refused must not count.
         uint64_t itemErrors = 0;
         AnswerRecord record = RecordOf(*answer, data, itemErrors);
-        if (record.Get<SetupItemType>() != nullptr) {
+        const SetupItemType* item = record.Get<SetupItemType>();
+        if (item != nullptr && item->GetId() == id) {
             Log::WriteLogP(kReadWhere, "ExtractIDInfo ID:%llu OK", shownId);
             dataErrors += itemErrors;
             return record;
         }
+        // Another item's answer arrived late: what else is queued behind it is stale as well.
+        if (item != nullptr)
+            layer.CleanRX();
         Log::WriteLogP(kReadWhere, "ExtractIDInfo ID:%llu Error(Retry %llu of %d)", shownId,
                        static_cast<unsigned long long>(attempt), static_cast<int>(m_idInfoAttempts));
         if (last)

@@ -107,9 +107,10 @@ public:
     // The most lines of a "<C81>" answer: its count is written as two digits.
     static constexpr int kMaxLineTableLines = 99;
 
-    // The fields holding the values of a "<C4>" text item whose mask marks it confidential (a password):
-    // its default and current value, which the log must not show.
-    std::vector<size_t> ConfidentialFieldIndices() const;
+    // The fields that the item parser finds holding the default and current value of a "<C4>" text
+    // item whose mask marks it confidential (a password), which the log must not show. The parse is
+    // done here without logging; the caller's own parse of the record logs it.
+    [[nodiscard]] std::vector<size_t> ConfidentialFieldIndices() const;
 
 private:
     void LogFoundFields(const std::vector<size_t>& hidden) const;
@@ -135,5 +136,10 @@ private:
     bool ParseStatusDescriptions(size_t index, int count,
                                  std::vector<std::unique_ptr<StatusBitInfo>>& out) const;
 
+    // Called by the text item parser for each field that holds a password value.
+    void MarkConfidential(size_t index) const { m_confidential.push_back(index); }
+
     std::vector<ProtocolFieldInfo> m_fields;
+    // What the last item parse found; kept beside the fields it indexes.
+    mutable std::vector<size_t> m_confidential;
 };

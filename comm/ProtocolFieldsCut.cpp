@@ -296,6 +296,7 @@ std::string_view ProtocolFieldInfo::ContentView(std::string& scratch) const {
 int ProtocolFields::CreateFields(const uint8_t* buffer, int length) {
     Log::WriteLog("CreateFields", "Begin");
     m_fields.clear();
+    m_confidential.clear();
     if (buffer != nullptr && length > 0)
         FieldCutter(buffer, static_cast<size_t>(length), m_fields).Run();
     if (Log::GetLogType() != 0) {

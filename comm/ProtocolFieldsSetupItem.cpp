@@ -164,6 +164,7 @@ bool ParseByteList(const ProtocolFieldInfo& field, SetupItemTypeCheckbox::Bytes&
 AnswerRecord ProtocolFields::CreateSetupItemType_Prot100(uint64_t& dataErrors, OBJTYPE& objType) const {
     Log::WriteLog(kItemWhere, "Begin");
     AnswerRecord record;
+    m_confidential.clear();
     size_t index = 2;
     uint64_t checksum = m_fields.size() > 1 ? m_fields[1].Checksum : 0;
     std::vector<std::unique_ptr<SetupItemLink>> links;
@@ -371,6 +372,11 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeString_Prot100(const P
         Log::WriteLog(kWhere, "DataMask can't be 0");
         ok = false;
     }
+    // A password: the two value fields stay out of the log whatever they turn out to hold.
+    if (ok && (static_cast<uint32_t>(integer(mask)) & SetupItemTypeString::kMaskConfidential) != 0) {
+        fields.MarkConfidential(index);
+        fields.MarkConfidential(index + 1);
+    }
     ok = ok && (def = TakeText(fields, index, checksum, kWhere, "Extract DefValue Error")) &&
          (cur = TakeText(fields, index, checksum, kWhere, "Extract CurValue Error"));
     ItemPtr result;
@@ -447,22 +453,13 @@ ProtocolFields::ItemPtr ProtocolFields::ExtractIDInfo_TypeCheckboxes_Prot100(con
 }
 
 std::vector<size_t> ProtocolFields::ConfidentialFieldIndices() const {
-    // STX, tag, id, link count, three fields a link, kind, description, flag [, extra], min, max, mask.
-    if (!IsType(1, FTYPE_VCMDID_VALUE) || m_fields[1].Text != "<C4>" || !IsType(3, FTYPE_VINT_VALUE))
+    m_confidential.clear();
+    // Only item answers describe items; other answers, logos and modules among them, are not parsed.
+    if (!IsType(1, FTYPE_VCMDID_VALUE) || m_fields[1].Text != "<C4>")
         return {};
-    size_t index = 4 + 3 * static_cast<size_t>(std::max(m_fields[3].IntValue, 0));
-    if (!IsType(index, FTYPE_VINT_VALUE) || m_fields[index].IntValue != PROT_TYPE_STRING)
-        return {};
-    index += 2; // the kind, the description
-    if (!IsType(index, FTYPE_VINT_VALUE))
-        return {};
-    index += m_fields[index].IntValue != 0 ? 2 : 1; // the flag and the additional description
-    const size_t mask = index + 2;
-    if (mask >= m_fields.size())
-        return {};
-    const ProtocolFieldInfo& field = m_fields[mask];
-    const int value = field.Type == FTYPE_VINT_VALUE ? field.IntValue : ContentInt(field, 0);
-    if ((static_cast<uint32_t>(value) & SetupItemTypeString::kMaskConfidential) == 0)
-        return {};
-    return {mask + 1, mask + 2};
+    Log::Quiet quiet;
+    uint64_t dataErrors = 0;
+    OBJTYPE objType = OBJTYPE_NONE;
+    (void)CreateSetupItem_Prot100(dataErrors, objType);
+    return m_confidential;
 }

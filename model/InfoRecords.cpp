@@ -1,6 +1,7 @@
 // Information pages, logos, upgrade information and interface state.
 #include "model/InfoRecords.h"
 
+#include "base/GenericFunctions.h"
 #include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/CryptoFunctions.h"
@@ -111,7 +112,7 @@ int32_t LogosType::CalcNumMaxLogo() {
 
 bool UpgradeDataInfo::SetUpgradeMode(std::string_view text) {
     std::string mode = WithoutBrackets(text);
-    std::transform(mode.begin(), mode.end(), mode.begin(), [](unsigned char c) { return std::toupper(c); });
+    GenericFunctions::ToUpper(mode.data());
     if (mode.size() != 2 || mode[0] != 'U' || mode[1] < '1' || mode[1] > '6') {
         return false;
     }

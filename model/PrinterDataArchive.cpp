@@ -1,6 +1,7 @@
 // PrinterData in the configuration archive: the fixed key order of saving, the signature and version
 // checks of loading, and the groups each side includes.
 #include "base/DalvoraException.h"
+#include "base/GenericFunctions.h"
 #include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/PrinterData.h"
@@ -89,7 +90,9 @@ void PrinterData::Serialize_Load(const TCFXDataReader& reader) {
     }
     const std::string version = reader.getBaseValueAsHexString("FILE_VER");
     // Compared as the numbers they are: "1.1" is a later version than "1.09".
-    if (!(std::strtof(version.c_str(), nullptr) >= std::strtof(kFileVersion, nullptr))) { // NaN too
+    // Read in the "C" locale: the window's locale may have a decimal comma, which would make 1.09 read as 1.
+    if (!(GenericFunctions::StrtofC(version.c_str(), nullptr) >=
+          GenericFunctions::StrtofC(kFileVersion, nullptr))) { // NaN too
         Refuse("File Version not Supported");
     }
     Log::WriteLogP("PrinterData::Serialize_Load", "%s File Load", version.c_str());

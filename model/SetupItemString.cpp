@@ -1,5 +1,6 @@
 // The string setup item: exact comparison, the IPv4 check, and encryption of confidential values in
 // the archive.
+#include "base/GenericFunctions.h"
 #include "base/Log.h"
 #include "model/ArchiveKeys.h"
 #include "model/CryptoFunctions.h"
@@ -7,7 +8,6 @@
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"
 
-#include <cstdlib>
 #include <regex>
 
 namespace {
@@ -27,7 +27,8 @@ std::string Decrypt(const std::string& stored) {
 
 bool IsEncryptedVersion(const std::string& version) {
     // Versions are compared as numbers ("1.1" is above "1.09"); a small margin absorbs float noise.
-    return std::strtod(version.c_str(), nullptr) >= kFirstEncryptedVersion - 1e-9;
+    // In the "C" locale: under a decimal comma "1.09" would read as 1 and the values stay encrypted.
+    return GenericFunctions::StrtodC(version.c_str(), nullptr) >= kFirstEncryptedVersion - 1e-9;
 }
 
 } // namespace

@@ -64,7 +64,7 @@ int64_t ParseWholeNumber(const char* text) {
     if (end != text && errno == 0 && *end != '.' && *end != 'e' && *end != 'E') {
         return exact;
     }
-    const double value = strtod_l(text, nullptr, GenericFunctions::get_c_locale());
+    const double value = GenericFunctions::StrtodC(text, nullptr);
     // 2^63: the largest magnitude that converts to int64 without overflow.
     constexpr double limit = 9223372036854775808.0;
     if (!std::isfinite(value) || value >= limit || value < -limit) {

@@ -12,13 +12,35 @@ packages=(
     iproute2 locales nlohmann-json3-dev ccache
 )
 
+# The number-format tests run a second time under this decimal-comma locale.
+test_locale="de_DE.UTF-8"
+locale_command="sed -i 's/^# *${test_locale}/${test_locale}/' /etc/locale.gen && locale-gen"
+
+has_test_locale() {
+    locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'
+}
+
+generate_test_locale() {
+    has_test_locale && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing locale ${test_locale}. Run as root:" >&2
+        echo "  $locale_command" >&2
+        exit 1
+    fi
+    echo "Generating locale ${test_locale}"
+    sh -c "$locale_command"
+}
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
         missing+=("$package")
     fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+    generate_test_locale
+    exit 0
+fi
 
 command_line="apt-get install -y --no-install-recommends ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
@@ -30,3 +52,4 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -q
 $command_line
+generate_test_locale

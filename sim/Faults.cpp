@@ -74,6 +74,8 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.noAnswer.push_back(ParseTarget(value, text, "no-answer=KIND[#N]"));
     } else if (key == "wrong-checksum" && !value.empty()) {
         set.wrongChecksum.push_back(ParseTarget(value, text, "wrong-checksum=KIND[#N]"));
+    } else if (key == "stale" && !value.empty()) {
+        set.stale.push_back(ParseTarget(value, text, "stale=KIND[#N]"));
     } else if (key == "error") {
         auto [target, number] = ParseTargetNumber(value, text, "error=KIND[#N]:NN");
         if (number > 99)
@@ -84,7 +86,8 @@ void AddFault(FaultSet& set, const std::string& text) {
     } else if (key == "drop") {
         set.dropAfter.push_back(ParseTargetNumber(value, text, "drop=KIND[#N]:BYTES"));
     } else {
-        Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=");
+        Bad(text,
+            "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, stale=");
     }
 }
 
@@ -125,6 +128,11 @@ FaultDecision FaultInjector::Decide(const std::string& requestName) {
         if (t.Matches(requestName, occurrence)) {
             d.dropAfter = bytes;
             d.applied.push_back("drop " + at + " after " + std::to_string(bytes) + " bytes");
+        }
+    for (const auto& t : m_set.stale)
+        if (t.Matches(requestName, occurrence)) {
+            d.stale = true;
+            d.applied.push_back("stale " + at);
         }
     return d;
 }

@@ -9,6 +9,8 @@
 //   wrong-checksum=KIND[#N]  the answer's checksum field is off by one
 //   garbage=KIND[#N]:COUNT   COUNT junk bytes before the STX
 //   drop=KIND[#N]:BYTES  only the first BYTES bytes of the answer, then the connection drops
+//   stale=KIND[#N]       the answer to the previous request of KIND instead of this one's (a late
+//                        answer taken for the next request)
 // KIND is a request name: GSI, GSIFF, FWREL or C<code> (C4, C138, ...), or * for every request.
 #pragma once
 
@@ -37,6 +39,7 @@ struct FaultSet {
     std::vector<FaultTarget> wrongChecksum;
     std::vector<std::pair<FaultTarget, uint32_t>> garbage;
     std::vector<std::pair<FaultTarget, uint32_t>> dropAfter;
+    std::vector<FaultTarget> stale;
 };
 
 class FaultSyntaxError : public std::invalid_argument {
@@ -54,6 +57,7 @@ struct FaultDecision {
     bool wrongChecksum = false;
     uint32_t garbageBytes = 0;
     std::optional<uint32_t> dropAfter;
+    bool stale = false;
     std::vector<std::string> applied; // the switches that fired, for the transcript
 };
 

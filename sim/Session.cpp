@@ -75,6 +75,8 @@ Outcome Session::Handle(const Request& request) {
         answer = ErrorAnswer(request.code, *fault.errorNumber);
     else
         answer = Answer(request, fault.wrongChecksum, outcome);
+    if (answer && !m_faults.Set().stale.empty())
+        answer = LateAnswer(outcome.name, std::move(*answer), fault.stale);
     if (!answer || fault.withhold)
         return outcome;
     outcome.answered = true;
@@ -83,6 +85,14 @@ Outcome Session::Handle(const Request& request) {
     const FaultSet& set = m_faults.Set();
     outcome.delivery = {set.delayMs, set.dripBytes, set.dripIntervalMs, fault.dropAfter};
     return outcome;
+}
+
+// Remembers each answer by request name; a stale request gets the one remembered before it (its own
+// when there is none yet).
+Bytes Session::LateAnswer(const std::string& name, Bytes answer, bool stale) {
+    auto [previous, first] = m_previousAnswers.try_emplace(name);
+    std::swap(previous->second, answer);
+    return stale && !first ? answer : previous->second;
 }
 
 std::optional<Bytes> Session::Answer(const Request& request, bool wrongChecksum, Outcome& outcome) {

@@ -7,7 +7,9 @@
 #include "sim/PrinterState.h"
 #include "sim/Recogniser.h"
 
+#include <map>
 #include <optional>
+#include <string>
 
 namespace sim {
 
@@ -43,9 +45,12 @@ private:
     Bytes AnswerSetValue(const Request& request, Outcome& outcome);
     std::optional<Bytes> AnswerTool(const Request& request, Outcome& outcome);
     std::optional<Bytes> AnswerStatus(const Request& request);
+    [[nodiscard]] Bytes LateAnswer(const std::string& name, Bytes answer, bool stale);
 
     PrinterState& m_state;
     FaultInjector& m_faults;
+    // The last answer of each request name, for answers that arrive late.
+    std::map<std::string, Bytes> m_previousAnswers;
 };
 
 // ddmmyyHHMMSS as the set-date tool sends it, turned into "YYYY/MM/DD HH:MM:SS"; empty when invalid.

@@ -23,11 +23,13 @@ namespace {
 
 using GF = GenericFunctions;
 
-// Restores the "C" global locale even when an assertion ends the test early.
+// Restores the global locale the test began with (the suite also runs under a comma locale) even
+// when an assertion ends the test early.
 struct CLocaleRestorer {
+    std::string previous = std::setlocale(LC_ALL, nullptr);
     ~CLocaleRestorer() {
-        std::setlocale(LC_ALL, "C");
         unsetenv("LOCPATH");
+        std::setlocale(LC_ALL, previous.c_str());
     }
 };
 
@@ -157,6 +159,13 @@ TEST(GenericFunctionsParse, CommaLocaleDoesNotLeak) {
     EXPECT_FLOAT_EQ(GF::ParseFloat("1.5", 9.f, &ok), 1.5f);
     EXPECT_EQ(ok, 1);
     EXPECT_FLOAT_EQ(GF::ParseFloat("1,5", 9.f, &ok), 1.f);
+    // Archive versions: "1.09" is not 1 here either.
+    const char* version = "1.09";
+    char* end = nullptr;
+    EXPECT_DOUBLE_EQ(GF::StrtodC(version, &end), 1.09);
+    EXPECT_EQ(end, version + 4);
+    EXPECT_FLOAT_EQ(GF::StrtofC(version, &end), 1.09f);
+    EXPECT_EQ(end, version + 4);
 }
 
 TEST(GenericFunctionsNumbers, DecimalDigits) {

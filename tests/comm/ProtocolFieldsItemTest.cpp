@@ -1,6 +1,9 @@
 // Setup item answers ("<C4>"): links, the five kinds, their range checks and repairs, and refusals.
 #include "comm/ProtocolFields.h"
 
+#include "base/Log.h"
+#include "tests/support/TempDir.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -223,6 +226,68 @@ TEST(ProtocolFieldsItem, StringItem) {
 
     EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("0") + T("a") + T("b"))).record);
     EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("1") + T("a") + V("b"))).record);
+}
+
+// What the log holds after one answer has been cut and parsed.
+std::string LogOfParse(const std::string& answer, Parsed& parsed) {
+    TempDir dir;
+    Log::SetLogEnable(2, true, dir.path().c_str());
+    parsed = Parse(answer);
+    Log::SetLogEnable(0, false, nullptr);
+    return ReadWholeFile(dir.file("status.log"));
+}
+
+// Every layout of a password item that the parser takes: the value fields move with the links, the
+// additional description and the field types of the limits and the mask.
+TEST(ProtocolFieldsItem, PasswordValuesNeverReachTheLog) {
+    struct Shape {
+        const char* name;
+        std::string links;
+        std::string description;
+        std::string limitsAndMask;
+    };
+    const std::string plain = T("Password") + V("0");
+    const std::string twice = T("Password") + V("1") + T("Of the printer's web page");
+    const std::vector<Shape> shapes = {
+        {"bare", V("0"), plain, V("0") + V("16") + V("1")},
+        {"one link", V("1") + V("H") + V("7") + V("1"), plain, V("0") + V("16") + V("1")},
+        {"two links, a two-part and an empty operation",
+         V("2") + V("D,H") + V("7") + V("1") + T("") + V("8") + V("2"), plain, V("0") + V("16") + V("1")},
+        {"link operation as bare text", V("1") + T("H") + V("7") + V("1"), plain, V("0") + V("16") + V("1")},
+        {"additional description", V("0"), twice, V("0") + V("16") + V("1")},
+        {"links and additional description", V("1") + V("H") + V("7") + V("1"), twice,
+         V("0") + V("16") + V("1")},
+        {"hexadecimal mask with other bits", V("0"), plain, V("0") + V("16") + V("$0x0201")},
+        {"mask and limits as texts", V("0"), twice, V("0 ") + V("16 ") + V("65x")},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        const std::string answer =
+            ItemAnswer(V("300") + shape.links + V("4") + shape.description + shape.limitsAndMask +
+                       T("default-secret") + T("current-secret"));
+        Parsed parsed;
+        const std::string log = LogOfParse(answer, parsed);
+        ASSERT_TRUE(parsed.record) << log;
+        auto* item = parsed.record.Item<SetupItemTypeString>();
+        ASSERT_NE(item, nullptr);
+        ASSERT_NE(item->GetDataMask() & SetupItemTypeString::kMaskConfidential, 0u);
+        EXPECT_EQ(item->GetCurValue(), "current-secret") << "the record keeps the values";
+        EXPECT_EQ(log.find("secret"), std::string::npos) << log;
+        EXPECT_NE(log.find("Found Field: Value TEXT: ********"), std::string::npos) << log;
+        EXPECT_NE(log.find(" -> ********"), std::string::npos) << log;
+        const size_t parseBegin = log.find("[ExtractIDInfo_TypeString_Prot100]Begin");
+        EXPECT_EQ(parseBegin, log.rfind("[ExtractIDInfo_TypeString_Prot100]Begin"))
+            << "the parse is logged once";
+        EXPECT_LT(log.find("Fields Found: End"), parseBegin) << "after the fields, as always";
+    }
+
+    // Without the confidential bit the values are logged like any text.
+    Parsed parsed;
+    const std::string log =
+        LogOfParse(ItemAnswer(Head(4) + V("0") + V("16") + V("2") + T("shown") + T("too")), parsed);
+    ASSERT_TRUE(parsed.record);
+    EXPECT_NE(log.find("Found Field: Value TEXT: shown"), std::string::npos) << log;
+    EXPECT_EQ(log.find("********"), std::string::npos) << log;
 }
 
 TEST(ProtocolFieldsItem, CheckboxSizeRule) {

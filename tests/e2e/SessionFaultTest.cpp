@@ -60,6 +60,27 @@ TEST(SessionFaults, WrongItemChecksumIsRetriedThenRefused) {
     EXPECT_TRUE(Has(r.out, "ExtractIDInfo ID Info Error")) << r.out;
 }
 
+TEST(SessionFaults, ALateItemAnswerIsRetriedNotTaken) {
+    SimPrinter printer(SimOptions::Faults({"stale=C4#5"}));
+    ASSERT_TRUE(printer.Started());
+    SimPrinter plain;
+    ASSERT_TRUE(plain.Started());
+    ProcessResult expected = ReadVersion(plain);
+    ASSERT_EQ(expected.exitCode, 0) << expected.out;
+    ProcessResult r = ReadVersion(printer);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(Has(r.out, "Error(Retry 1 of 3)")) << r.out;
+    EXPECT_EQ(printer.Count("C4"), plain.Count("C4") + 1) << "one more request: the retry";
+    // The same setup as from a printer that answers in time.
+    const auto summary = [](const std::string& out) {
+        const size_t from = out.rfind("GSI:");
+        return from == std::string::npos ? std::string()
+                                         : out.substr(from, out.find("Operation", from) - from);
+    };
+    EXPECT_NE(summary(expected.out), "");
+    EXPECT_EQ(summary(r.out), summary(expected.out));
+}
+
 TEST(SessionFaults, SilentPrinterIsNotFound) {
     SimPrinter printer(SimOptions::Faults({"silence"}));
     ASSERT_TRUE(printer.Started());

@@ -14,7 +14,7 @@ using namespace std::string_literals;
 TEST(FaultSyntax, RejectsMalformedSwitches) {
     for (const char* bad : {"delay=", "delay=x", "drip=0:5", "drip=3", "no-answer=", "no-answer=C4#0",
                             "no-answer=X4", "error=C4", "error=C4:100", "garbage=C4", "drop=C4:x",
-                            "silence=1", "bogus=1", "wrong-checksum=C256"}) {
+                            "silence=1", "bogus=1", "wrong-checksum=C256", "stale=", "stale=C4#0"}) {
         sim::FaultSet set;
         EXPECT_THROW(sim::AddFault(set, bad), sim::FaultSyntaxError) << bad;
     }
@@ -49,6 +49,24 @@ TEST(Faults, WrongChecksumIsOffByOne) {
     Printer bad(SmallProfile(), {"wrong-checksum=C3"});
     EXPECT_EQ(S(bad.Send(Command(0x03)).answer), "\x02<C3><5><7><1203><8><9><10><209>\x03"s);
     EXPECT_EQ(good.Send(Command(0x04, {"7"})).answer, bad.Send(Command(0x04, {"7"})).answer);
+}
+
+TEST(Faults, StaleAnswerIsThePreviousOneOfItsKind) {
+    Printer good(SmallProfile());
+    Printer p(SmallProfile(), {"stale=C4#2", "stale=C4#4"});
+    const Bytes seven = good.Send(Command(0x04, {"7"})).answer;
+    const Bytes eight = good.Send(Command(0x04, {"8"})).answer;
+    ASSERT_NE(seven, eight);
+    EXPECT_EQ(p.Send(Command(0x04, {"7"})).answer, seven);
+    EXPECT_TRUE(p.Send(Command(0x03)).answered) << "other kinds do not take its place";
+    const sim::Outcome late = p.Send(Command(0x04, {"8"}));
+    EXPECT_EQ(late.answer, seven);
+    EXPECT_EQ(late.notes, std::vector<std::string>{"stale C4#2"});
+    EXPECT_EQ(p.Send(Command(0x04, {"8"})).answer, eight);
+    // The answer withheld by a stale one is not the next to come: each request's own is remembered.
+    EXPECT_EQ(p.Send(Command(0x04, {"7"})).answer, eight);
+    Printer first(SmallProfile(), {"stale=C4#1"});
+    EXPECT_EQ(first.Send(Command(0x04, {"8"})).answer, eight) << "nothing earlier to send";
 }
 
 TEST(Faults, GarbageBeforeStxAndSilence) {

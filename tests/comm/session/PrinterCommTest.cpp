@@ -189,6 +189,62 @@ TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
     EXPECT_EQ(printer.FieldsOf("C5")[0][1], "new-secret") << "the printer gets the value itself";
 }
 
+namespace {
+
+std::vector<uint64_t> IdsOf(const PrinterData& data) {
+    std::vector<uint64_t> ids;
+    for (const auto& item : data.GetSetupItems())
+        ids.push_back(item->GetId());
+    return ids;
+}
+
+std::vector<uint64_t> IdsOf(const sim::Profile& profile) {
+    std::vector<uint64_t> ids;
+    for (const sim::SetupItem& item : profile.items)
+        ids.push_back(item.id);
+    return ids;
+}
+
+} // namespace
+
+// An answer that arrives late carries the record of the item asked for before: it is a wrong answer,
+// retried like a record that cannot be extracted, never taken as the item asked for now.
+TEST_F(Session, LateItemAnswerIsRetriedNotTaken) {
+    const sim::Profile profile = WritableProfile();
+    const std::vector<uint64_t> ids = IdsOf(profile);
+    TranscribedPrinter printer(profile, {"stale=C4#3"}); // the third item gets the second's record
+    TempDir logDir;
+    Log::SetLogEnable(2, true, logDir.path().c_str());
+    const PrinterData data = Read(printer);
+    Log::SetLogEnable(0, false, nullptr);
+    EXPECT_EQ(IdsOf(data), ids);
+    const std::string log = ReadWholeFile(logDir.file("status.log"));
+    const std::string third = std::to_string(ids[2]);
+    EXPECT_NE(log.find("ExtractIDInfo ID:" + third + " Error(Retry 1 of 3)"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ExtractIDInfo ID:" + third + " OK"), log.rfind("ExtractIDInfo ID:" + third + " OK"))
+        << "accepted once, on the retry";
+
+    // A late answer is one of the item's three attempts: with two bad records after it the read ends.
+    TranscribedPrinter late(profile, {"stale=C4#2", "wrong-checksum=C4#3", "wrong-checksum=C4#4"});
+    PrinterData lost;
+    lost.Init();
+    CommPortSettings settings = late.Settings();
+    EXPECT_EQ(CodeOf([&] { comm.PrnCom_ReadSetupData(&layer, &lost, &settings, false); }), kErrorNoAnswer);
+}
+
+TEST_F(Session, LateItemAnswerInTheWritesOwnReadChangesNothing) {
+    const sim::Profile profile = WritableProfile();
+    // The first read takes one request per item; the write's read of the printer comes next.
+    const size_t secondOfTheWritesRead = profile.items.size() + 2;
+    TranscribedPrinter printer(profile, {"stale=C4#" + std::to_string(secondOfTheWritesRead)});
+    PrinterData stored = Read(printer);
+    ProtocolDataAvailable toSave;
+    toSave.SetupDataToSave(false, true);
+    CommPortSettings settings = printer.Settings();
+    EXPECT_FALSE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    EXPECT_TRUE(printer.FieldsOf("C5").empty()) << "no item lost its counterpart";
+}
+
 TEST_F(Session, SetupOfAnotherPrinterIsRefusedWithNine) {
     TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
