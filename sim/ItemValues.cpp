@@ -2,6 +2,7 @@
 #include "sim/ItemValues.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +19,20 @@ bool ParseWholeLong(const std::string& text, long long& value) {
     return errno == 0 && *end == '\0';
 }
 
+// A printer's numbers have a decimal point whatever the locale of the process hosting the simulator
+// (tests run it inside theirs, under a comma locale too).
 bool ParseWholeDouble(const std::string& text, double& value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
+    const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    return begin != end && error == std::errc() && stop == end && std::isfinite(value);
+}
+
+double LeadingDouble(const std::string& text) {
+    double value = 0;
+    const char* begin = text.data() + (text.starts_with('+') ? 1 : 0);
+    (void)std::from_chars(begin, text.data() + text.size(), value);
+    return value;
 }
 
 // "5,1," or "5,1": the host ends the list with a comma, a hand-written one may not.
@@ -58,9 +67,10 @@ int StepDecimals(double step) {
 }
 
 std::string FormatNumber(double value, double step) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", StepDecimals(step), value);
-    return text;
+    char text[400]; // room for any double in fixed notation
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, StepDecimals(step));
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("0");
 }
 
 std::string JoinBytes(const std::vector<uint8_t>& bytes) {
@@ -149,7 +159,7 @@ void ApplyValueText(SetupItem& item, const std::string& text) {
         item.listCurrent = static_cast<int32_t>(std::strtoll(text.c_str(), nullptr, 10));
         break;
     case ItemKind::Numeric:
-        item.numCurrent = std::strtod(text.c_str(), nullptr);
+        item.numCurrent = LeadingDouble(text);
         break;
     case ItemKind::DateTime:
         item.dateTime = text;
