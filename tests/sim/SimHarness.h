@@ -59,7 +59,6 @@ public:
     Bytes ReadCount(size_t count, int quietMs = 1000);
     // True when the printer closed the connection within the time.
     bool WaitClosed(int ms);
-    int Fd() const { return m_fd; }
 
 private:
     int m_fd = -1;

@@ -119,17 +119,6 @@ sim::Bytes UsbHost::ReadAnswer(unsigned timeoutMs, size_t capacity) {
     return out;
 }
 
-sim::Bytes UsbHost::ReadCount(size_t count, unsigned timeoutMs) {
-    sim::Bytes out;
-    while (out.size() < count) {
-        const std::optional<sim::Bytes> piece = ReadOnce(count - out.size(), timeoutMs);
-        if (!piece)
-            break;
-        out.insert(out.end(), piece->begin(), piece->end());
-    }
-    return out;
-}
-
 bool WaitListed(UsbHost& host, const std::string& name, bool present, unsigned ms) {
     const uint64_t end = Clock::MonotonicMs() + ms;
     for (;;) {
