@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using fixtures::ModuleDescription;
 using fixtures::StandardModule;
 
@@ -58,47 +60,51 @@ TEST(ModuleData, ChecksRunInOrderAndStopAtTheFirstFailure) {
     desc.sums = fixtures::Sums::WrongSecond;
     EXPECT_TRUE(Contains(LoadModule(module, desc).log, "Checksums 2 not Correct! Read value "));
 
-    desc.sums = fixtures::Sums::Correct;
-    r = LoadModule(module, desc);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(Contains(r.log, "REL: not found!"));
-    EXPECT_TRUE(Contains(r.log, "File not Correct! Exctract param REL: Error(Value <>)!"));
-    EXPECT_TRUE(Contains(r.log, "File not Correct! Params Error!"));
+    // The sums cover offsets 6 to L - 7: a byte changed just outside them goes unnoticed.
+    const std::vector<uint8_t> good = fixtures::WriteModuleFile(StandardModule('D'));
+    for (size_t at : {size_t{5}, size_t{6}, good.size() - 7, good.size() - 6}) {
+        std::vector<uint8_t> changed = good;
+        changed[at] ^= 0x01;
+        EXPECT_EQ(LoadModule(module, changed).ok, at == 5 || at == good.size() - 6) << at;
+    }
 }
 
 TEST(ModuleData, RequiredHeaderValuesAreValidated) {
     const std::string right = std::to_string(fixtures::WriteModuleFile(StandardModule('D')).size() - 12);
     const std::string wrong[] = {std::to_string(std::stoi(right) - 1), std::to_string(std::stoi(right) + 1)};
+    const auto field = [](const std::string& key, const std::string& value) {
+        return [=](ModuleDescription& d) { fixtures::SetField(d, key, value); };
+    };
     const struct {
-        std::string key, value, message;
+        std::function<void(ModuleDescription&)> change;
+        std::string message;
     } cases[] = {
-        {"MOD_ID:", "DX", "MOD_ID: Error(Value <DX>)!"},
-        {"MOD_ID:", "", "MOD_ID: Error(Value <>)!"},
-        {"DATE:", "", "DATE: Error(Value <>)!"},
-        {"CODE:", "", "CODE: Error(Value <>)!"},
-        {"FILE_SIZE:", "0", "FILE_SIZE: Error(Value <0>)!"},
-        {"FILE_SIZE:", "abc", "FILE_SIZE: Error(Value <0>)!"},
-        {"FILE_SIZE:", wrong[0], "FILE_SIZE: Error(Value <" + wrong[0] + "> and not " + right + ")!"},
-        {"FILE_SIZE:", wrong[1], "FILE_SIZE: Error(Value <" + wrong[1] + "> and not " + right + ")!"},
+        {[](ModuleDescription& d) { fixtures::RemoveField(d, "REL:"); }, "REL: not found!"},
+        {field("REL:", ""), "Exctract param REL: Error(Value <>)!"},
+        {field("MOD_ID:", "DX"), "Exctract param MOD_ID: Error(Value <DX>)!"},
+        {field("MOD_ID:", ""), "Exctract param MOD_ID: Error(Value <>)!"},
+        {field("DATE:", ""), "Exctract param DATE: Error(Value <>)!"},
+        {field("CODE:", ""), "Exctract param CODE: Error(Value <>)!"},
+        // A key found twice counts as not found.
+        {[](ModuleDescription& d) { d.rawHeaderText = "CODE:B999\n"; }, "CODE: not found!"},
+        {field("FILE_SIZE:", "0"), "Exctract param FILE_SIZE: Error(Value <0>)!"},
+        {field("FILE_SIZE:", "abc"), "Exctract param FILE_SIZE: Error(Value <0>)!"},
+        {field("FILE_SIZE:", wrong[0]), "FILE_SIZE: Error(Value <" + wrong[0] + "> and not " + right + ")!"},
+        {field("FILE_SIZE:", wrong[1]), "FILE_SIZE: Error(Value <" + wrong[1] + "> and not " + right + ")!"},
     };
     for (const auto& c : cases) {
         ModuleDescription desc = StandardModule('D');
-        fixtures::SetField(desc, c.key, c.value);
+        c.change(desc);
         ModuleData module;
         const Loaded r = LoadModule(module, desc);
-        EXPECT_FALSE(r.ok) << c.key << c.value;
-        EXPECT_TRUE(Contains(r.log, "File not Correct! Exctract param " + c.message)) << r.log;
+        EXPECT_FALSE(r.ok) << c.message;
+        EXPECT_TRUE(Contains(r.log, c.message)) << r.log;
+        EXPECT_TRUE(Contains(r.log, "File not Correct! Params Error!")) << r.log;
     }
 }
 
-TEST(ModuleData, KeyRulesTwiceMissingLineFeedCarriageReturnZeroAndLength) {
-    ModuleDescription twice = StandardModule('D');
-    twice.rawHeaderText = "CODE:B999\n";
+TEST(ModuleData, ValuesCutAtLineFeedZeroOrLengthAndControlBytesBecomeSpaces) {
     ModuleData module;
-    Loaded r = LoadModule(module, twice);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(Contains(r.log, "CODE: not found!"));
-
     ModuleDescription cr = StandardModule('D');
     fixtures::SetField(cr, "REL:", "1.0\r");
     fixtures::SetField(cr, "NOTE:", std::string("ab\0cd", 5));
@@ -109,7 +115,7 @@ TEST(ModuleData, KeyRulesTwiceMissingLineFeedCarriageReturnZeroAndLength) {
     ModuleDescription noLineFeed = StandardModule('D');
     fixtures::RemoveField(noLineFeed, "NOTE:");
     noLineFeed.rawHeaderText = "NOTE:runs to the end";
-    r = LoadModule(module, noLineFeed);
+    const Loaded r = LoadModule(module, noLineFeed);
     EXPECT_TRUE(r.ok); // NOTE: is optional
     EXPECT_TRUE(Contains(r.log, "NOTE: Error!"));
     EXPECT_EQ(module.GetNote(), "");
