@@ -15,8 +15,6 @@ namespace simtest {
 
 struct ListedDevice {
     std::string name; // "vid|pid|serial", lower-case hexadecimal
-    uint8_t deviceClass = 0;
-    uint8_t interfaceClass = 0; // of interface 0
     std::vector<uint8_t> portPath;
     uint8_t address = 0;
 };
