@@ -72,8 +72,9 @@ TEST(Tools, DateToolSetsTheDateItemAndScriptIsKept) {
     EXPECT_EQ(S(date.answer), "\x02<C81>\x06<1>SET DATETIME DONE\0\x03"s);
     EXPECT_EQ(CurrentOf(p, 9), "2025/03/04 10:11:12");
     EXPECT_EQ(S(p.Send(B("\x1f\xff\x51<1><8><310225000000>")).answer), "\x02<C81>\x15<ERR03>\x03"s);
-    Bytes upload = B("\x1f\xff\x51<1><32><5>");
-    const Bytes script = {'P', 0x00, 0x03, '>', 0x18};
+    Bytes upload = B("\x1f\xff\x51<1><32><7>");
+    const Bytes script = {'P', 0x00, 0x02, 0x03,
+                          '<', '>',  0x18}; // taken by its length, framing bytes and all
     upload.insert(upload.end(), script.begin(), script.end());
     (void)p.Send(upload);
     EXPECT_EQ(p.state.Scripts(), std::vector<Bytes>{script});
