@@ -33,12 +33,12 @@ protected:
         Clock::SetScaleForTesting(m_savedScale);
     }
 
-    // The printer of SmallProfile(extra) on USB, served on its own thread as the program does.
-    void Start(const std::string& extra = "", const std::vector<std::string>& faultSwitches = {}) {
+    // The printer of SmallProfile() on USB, served on its own thread as the program does.
+    void Start(const std::vector<std::string>& faultSwitches = {}) {
         sim::FaultSet set;
         for (const auto& f : faultSwitches)
             sim::AddFault(set, f);
-        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(extra), "usb.json"));
+        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(), "usb.json"));
         faults = std::make_unique<sim::FaultInjector>(set);
         transcript = std::make_unique<sim::Transcript>(dir.file("t.jsonl"));
         server = std::make_unique<sim::Server>(*state, *faults, *transcript);
@@ -148,7 +148,7 @@ TEST_F(UsbPrinter, ANewHostFindsNoAnswerLeftByTheLastOne) {
 }
 
 TEST_F(UsbPrinter, FaultsApplyButTheBusNeverHangsUp) {
-    Start("", {"no-answer=C1#1", "drop=C2:3", "error=C3:42"});
+    Start({"no-answer=C1#1", "drop=C2:3", "error=C3:42"});
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     ASSERT_TRUE(host->Write(Command(0x01)));
     EXPECT_FALSE(host->ReadOnce(64, 200).has_value());
