@@ -34,7 +34,6 @@ public:
     void Store(std::vector<ValueChange>& changes);
     // A restart forgets values that were set but not stored.
     void Restart();
-    [[nodiscard]] size_t StagedCount() const { return m_staged.size(); }
     [[nodiscard]] std::string StagedText(uint32_t id) const;
 
     // Immediate changes made by the printer itself (tools).

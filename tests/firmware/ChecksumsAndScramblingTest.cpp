@@ -1,4 +1,5 @@
-// The two integrity sums and both scrambling schemes: schedules, round trips, offsets, limits.
+// The two integrity sums and both scrambling schemes: golden bytes of the rotation schedules, round
+// trips through the word-wise and byte-wise paths, offsets, and the bytes left alone.
 #include "firmware/Checksums.h"
 #include "firmware/EncryptionMode1.h"
 #include "firmware/EncryptionPSW.h"
@@ -18,25 +19,19 @@ std::vector<uint8_t> Scrambled(int key, std::vector<uint8_t> data) {
 
 } // namespace
 
-TEST(ByteSums, KnownValuesWrapAndEmptyRange) {
+TEST(ByteSums, KnownValuesWrapAndBanksRestartThePosition) {
     EXPECT_EQ(ComputeByteSums({}), (ByteSums{0, 0}));
     const std::vector<uint8_t> small{1, 2, 3};
     EXPECT_EQ(ComputeByteSums(small), (ByteSums{6, 5})); // 1^0 + 2^1 + 3^2
     // 65537 bytes of 0xFF: the position's low 16 bits wrap back to 0 for the last byte.
-    const std::vector<uint8_t> ff(65537, 0xFF);
-    EXPECT_EQ(ComputeByteSums(ff), (ByteSums{255, 33023}));
+    EXPECT_EQ(ComputeByteSums(std::vector<uint8_t>(65537, 0xFF)), (ByteSums{255, 33023}));
+    ByteSums banks;
+    AccumulateByteSums(banks, std::vector<uint8_t>{1, 2});
+    AccumulateByteSums(banks, std::vector<uint8_t>{3});
+    EXPECT_EQ(banks, (ByteSums{6, 7})); // 1^0 + 2^1 + 3^0
 }
 
-TEST(ByteSums, AccumulatedBanksRestartThePosition) {
-    const std::vector<uint8_t> first{1, 2};
-    const std::vector<uint8_t> second{3};
-    ByteSums sums;
-    AccumulateByteSums(sums, first);
-    AccumulateByteSums(sums, second);
-    EXPECT_EQ(sums, (ByteSums{6, 7})); // 1^0 + 2^1 + 3^0
-}
-
-TEST(EncryptionPSW, KeyZeroAndShortLengthsChangeNothing) {
+TEST(EncryptionPSW, KeyZeroAndEmptyRangesChangeNothing) {
     const std::vector<uint8_t> plain = fixtures::PatternBytes(64, 9);
     std::vector<uint8_t> data = plain;
     EXPECT_EQ(EncryptionPSW::EncryptionBuffer(0, data.data(), 0, 64), 1);
@@ -45,23 +40,26 @@ TEST(EncryptionPSW, KeyZeroAndShortLengthsChangeNothing) {
     EXPECT_EQ(EncryptionPSW::DecryptionBuffer(0x35, data.data(), 0, -5), 1);
     EXPECT_EQ(data, plain);
     EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0x42, 0), 0x42);
-    EXPECT_EQ(EncryptionPSW::EncryptionGSIByte(0x42, 0), 0x42);
 }
 
-TEST(EncryptionPSW, OddKeyRotatesOneMoreBitEveryFourBytes) {
-    // Zero data and key 0xFD: NOT(0 ^ 0xFD) = 0x02 before the rotation.
-    const std::vector<uint8_t> out = Scrambled(0xFD, std::vector<uint8_t>(36, 0));
-    const uint8_t expected[9] = {0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x01, 0x02};
-    for (size_t i = 0; i < out.size(); ++i)
-        EXPECT_EQ(out[i], expected[i / 4]) << "byte " << i;
-}
-
-TEST(EncryptionPSW, EvenKeyRotatesOneMoreBitEveryThirtyTwoBytes) {
-    // Zero data and key 0x02: 0 ^ 0x02 rotated right.
-    const std::vector<uint8_t> out = Scrambled(0x02, std::vector<uint8_t>(288, 0));
-    const uint8_t expected[9] = {0x02, 0x01, 0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02};
-    for (size_t i = 0; i < out.size(); ++i)
-        EXPECT_EQ(out[i], expected[i / 32]) << "byte " << i;
+TEST(EncryptionPSW, RotationSchedulesOfOddAndEvenKeys) {
+    // Zero bytes. Odd key 0xFD: NOT(0 ^ 0xFD) = 0x02, rotated left one more bit every 4 bytes and
+    // back to none at byte 32. Even key 0x02: 0x02 rotated right one more bit every 32 bytes and back
+    // to none at byte 256. The last group of each runs through the byte-wise tail.
+    const struct {
+        int key;
+        size_t group;
+        uint8_t expected[9];
+    } cases[] = {{0xFD, 4, {0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x01, 0x02}},
+                 {0x02, 32, {0x02, 0x01, 0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02}}};
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> out = Scrambled(c.key, std::vector<uint8_t>(9 * c.group, 0));
+        for (size_t i = 0; i < out.size(); ++i)
+            ASSERT_EQ(out[i], c.expected[i / c.group]) << "key " << c.key << " byte " << i;
+    }
+    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 1), 0x03);
+    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, 1), 0xC0);
+    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, -3), 0x81);
 }
 
 TEST(EncryptionPSW, RoundTripsForOddAndEvenKeysOnSmallAndLargeRanges) {
@@ -78,19 +76,6 @@ TEST(EncryptionPSW, RoundTripsForOddAndEvenKeysOnSmallAndLargeRanges) {
     }
 }
 
-TEST(EncryptionPSW, LargeRangeMatchesTheSameBytesScrambledInWholePeriods) {
-    // 256 bytes is a whole period of both schedules, so piecewise and whole scrambling must agree.
-    for (int key : {0x37, 0x6C}) {
-        const std::vector<uint8_t> plain = fixtures::PatternBytes(8192, 77);
-        std::vector<uint8_t> whole = plain;
-        (void)EncryptionPSW::DecryptionBuffer(key, whole.data(), 0, 8192);
-        std::vector<uint8_t> pieces = plain;
-        for (int at = 0; at < 8192; at += 256)
-            (void)EncryptionPSW::DecryptionBuffer(key, pieces.data(), at, 256);
-        EXPECT_EQ(whole, pieces) << "key " << key;
-    }
-}
-
 TEST(EncryptionPSW, PositionRestartsAtTheOffsetAndBytesOutsideStayUntouched) {
     const std::vector<uint8_t> plain = fixtures::PatternBytes(100, 3);
     for (int key : {0x33, 0x44}) {
@@ -101,22 +86,6 @@ TEST(EncryptionPSW, PositionRestartsAtTheOffsetAndBytesOutsideStayUntouched) {
         EXPECT_TRUE(std::equal(alone.begin(), alone.end(), shifted.begin() + 5));
         EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 5, shifted.begin()));
         EXPECT_TRUE(std::equal(plain.begin() + 95, plain.end(), shifted.begin() + 95));
-    }
-}
-
-TEST(EncryptionPSW, RotationsGsiByteAndFreshKeys) {
-    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 1), 0x03);
-    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, 1), 0xC0);
-    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x81, 0), 0x81);
-    EXPECT_EQ(EncryptionPSW::ByteRotateDx(0x81, -3), 0x81);
-    EXPECT_EQ(EncryptionPSW::ByteRotateSx(0x12, 7), 0x09);
-    EXPECT_EQ(EncryptionPSW::EncryptionGSIByte(0x42, 0x5B), 0xE6); // NOT(0x42 ^ 0x5B)
-    EXPECT_EQ(EncryptionPSW::DecryptionGSIByte(0xE6, 0x5B), 0x42);
-    for (int i = 0; i < 5; ++i) {
-        const int key = EncryptionPSW::GetScramblebyte();
-        EXPECT_GE(key, 1);
-        EXPECT_LE(key, 254);
-        EXPECT_GE(EncryptionMode1::GetScramblebyte(), 1);
     }
 }
 
@@ -134,9 +103,9 @@ TEST(EncryptionMode1, ComplementsEvenPositionsAndIsItsOwnInverse) {
     (void)EncryptionMode1::EncryptionBuffer(0x91, data.data(), 10, 200);
     EXPECT_NE(data, plain);
     EXPECT_TRUE(std::equal(plain.begin(), plain.begin() + 10, data.begin()));
+    EXPECT_TRUE(std::equal(plain.begin() + 210, plain.end(), data.begin() + 210));
     EXPECT_EQ(EncryptionMode1::DecryptionBuffer(0x91, data.data(), 10, 200), 1);
     EXPECT_EQ(data, plain);
     (void)EncryptionMode1::DecryptionBuffer(0, data.data(), 0, 300);
-    (void)EncryptionMode1::DecryptionBuffer(0x91, data.data(), 0, 0);
     EXPECT_EQ(data, plain);
 }

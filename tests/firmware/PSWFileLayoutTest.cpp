@@ -1,6 +1,6 @@
-// Firmware packages from outside: truncated files, ranges outside the data, logo and font images,
-// and the summary text byte for byte.
-#include "tests/firmware/PackageLoad.h"
+// Firmware packages from outside: truncated files, data ranges outside the file or the binary data,
+// logo and font images of both variants, and the summary text byte for byte.
+#include "tests/firmware/FirmwareLoad.h"
 
 #include <gtest/gtest.h>
 
@@ -14,59 +14,65 @@ TEST(PSWFileBadInput, TruncatedFilesFailWithoutReadingPastTheEnd) {
     for (size_t cut : {size_t{1}, size_t{20}, size_t{40}, size_t{66}, size_t{100}, full - 1}) {
         desc.truncateTo = cut;
         PSWFile file;
-        const PackageLoad r = LoadPackage(file, desc);
-        EXPECT_FALSE(r.ok) << cut;
+        EXPECT_FALSE(LoadPackage(file, desc).ok) << cut;
     }
     PSWFile empty;
     EXPECT_FALSE(LoadPackage(empty, std::vector<uint8_t>{}).ok);
     EXPECT_FALSE(empty.LoadPSWFromMemory(nullptr, 5, true));
 }
 
-TEST(PSWFileBadInput, BinaryLengthBeyondTheFileIsRefused) {
-    PackageDescription desc = StandardPackage(true, PatternBytes(200, 1));
-    desc.binLengthOverride = 201;
-    PSWFile file;
-    PackageLoad r = LoadPackage(file, desc);
-    EXPECT_FALSE(r.ok);
-    EXPECT_TRUE(Contains(r.log, "ERROR Binary data length 201 beyond the end of the file"));
-    desc.binLengthOverride = 0xFFFFFFFF;
-    EXPECT_FALSE(LoadPackage(file, desc).ok);
-    // A shorter declared length is fine: the rest of the file is not part of the data.
-    desc.binLengthOverride = 150;
-    ASSERT_TRUE(LoadPackage(file, desc).ok);
-    EXPECT_EQ(file.GetHeaderBin()->GetDataLength(), 150u);
-}
-
-TEST(PSWFileBadInput, ModuleRangesOutsideTheBinaryDataAreRefused) {
-    PackageDescription base = StandardPackage(true, PatternBytes(100, 1));
-    ModuleSlot module;
-    module.kind = 'x';
-    module.image = PatternBytes(50, 2);
-    base.slots.push_back(module);
-    const size_t dataStart = 3 * 32 + 5; // printer, software, module slots, then the binary slot
+TEST(PSWFileBadInput, DataRangesOutsideTheFileOrTheBinaryDataAreRefused) {
+    // 100 bytes of firmware, and a binary length past them, or one more slot: a module with a 50-byte
+    // image after the firmware, or a logo or font image.
+    const uint32_t dataStart = 3 * 32 + 5;
+    const auto module = [](std::optional<uint32_t> addr, std::optional<uint32_t> size) {
+        ModuleSlot m;
+        m.kind = 'x';
+        m.image = PatternBytes(50, 2);
+        m.addrOverride = addr;
+        m.sizeOverride = size;
+        return Slot{m};
+    };
+    LogoSlot hugeLogo;
+    hugeLogo.dotX = 0xFFFF;
+    hugeLogo.dotY = 0xFFFF;
+    FontSlot negativeRow;
+    negativeRow.margins = {0, -16, 0, 0};
+    FontSlot reversedRange;
+    reversedRange.asciiStart = 0x50;
+    reversedRange.asciiEnd = 0x40;
     const struct {
-        std::optional<uint32_t> addr;
-        std::optional<uint32_t> size;
+        std::optional<Slot> slot;
+        std::optional<uint32_t> binLength;
+        std::string message;
     } cases[] = {
-        {std::nullopt, 51u},                                  // one byte past the end
-        {std::nullopt, 0xFFFFFFFFu},                          // size that wraps
-        {static_cast<uint32_t>(dataStart - 1), std::nullopt}, // starts before the data
-        {0xFFFFFFF0u, 0x20u},                                 // address + size overflow 32 bits
-        {0u, std::nullopt},
+        {std::nullopt, 101, "ERROR Binary data length 101 beyond the end of the file"},
+        {std::nullopt, 0xFFFFFFFF, "beyond the end of the file"},
+        {module(std::nullopt, 51), std::nullopt, "ERROR ExtractData"},            // one byte past the end
+        {module(std::nullopt, 0xFFFFFFFF), std::nullopt, "ERROR ExtractData"},    // a size that wraps
+        {module(dataStart - 1, std::nullopt), std::nullopt, "ERROR ExtractData"}, // before the data
+        {module(0xFFFFFFF0, 0x20), std::nullopt, "ERROR ExtractData"},            // past 32 bits
+        {module(0, std::nullopt), std::nullopt, "ERROR ExtractData"},             // in the headers
+        {hugeLogo, std::nullopt, "ERROR ExtractData"},
+        {negativeRow, std::nullopt, "ERROR ExtractData"},
+        {reversedRange, std::nullopt, "ERROR ExtractData"},
     };
     for (const auto& c : cases) {
-        PackageDescription desc = base;
-        auto& slot = std::get<ModuleSlot>(desc.slots.back());
-        slot.addrOverride = c.addr;
-        slot.sizeOverride = c.size;
+        PackageDescription desc = StandardPackage(true, PatternBytes(100, 7));
+        if (c.slot)
+            desc.slots.push_back(*c.slot);
+        desc.binLengthOverride = c.binLength;
         PSWFile file;
-        const PackageLoad r = LoadPackage(file, desc);
-        EXPECT_FALSE(r.ok);
-        EXPECT_TRUE(Contains(r.log, "ERROR ExtractData")) << r.log;
+        const Loaded r = LoadPackage(file, desc);
+        EXPECT_FALSE(r.ok) << c.message;
+        EXPECT_TRUE(Contains(r.log, c.message)) << r.log;
     }
+    // A shorter declared length is fine: the rest of the file is not part of the data.
+    PackageDescription shorter = StandardPackage(true, PatternBytes(100, 7));
+    shorter.binLengthOverride = 60;
     PSWFile file;
-    ASSERT_TRUE(LoadPackage(file, base).ok);
-    EXPECT_EQ(file.GetModuleHeaders()[0]->GetData(), module.image);
+    ASSERT_TRUE(LoadPackage(file, shorter).ok);
+    EXPECT_EQ(file.GetHeaderBin()->GetDataLength(), 60u);
 }
 
 TEST(PSWFileImages, FontAndLogoImagesOfBothVariants) {
@@ -90,7 +96,7 @@ TEST(PSWFileImages, FontAndLogoImagesOfBothVariants) {
         desc.slots.push_back(font);
         desc.slots.push_back(logo);
         PSWFile file;
-        const PackageLoad r = LoadPackage(file, desc);
+        const Loaded r = LoadPackage(file, desc);
         ASSERT_TRUE(r.ok) << r.log;
         const auto* fonts = static_cast<const PSWHeaderFonts*>(file.GetHeaders(HTYPE_FONTS)[0]);
         EXPECT_EQ(fonts->GetData(), std::vector<uint8_t>(firmware.begin() + 100, firmware.begin() + 130));
@@ -98,30 +104,6 @@ TEST(PSWFileImages, FontAndLogoImagesOfBothVariants) {
         const auto* logos = static_cast<const PSWHeaderLogos*>(file.GetHeaders(HTYPE_LOGOS)[0]);
         EXPECT_EQ(logos->GetData(), std::vector<uint8_t>(firmware.begin() + 7, firmware.begin() + 13));
     }
-}
-
-TEST(PSWFileImages, OversizedOrNegativeImagesAreRefused) {
-    PackageDescription desc = StandardPackage(true, PatternBytes(400, 7));
-    LogoSlot logo;
-    logo.dotX = 0xFFFF;
-    logo.dotY = 0xFFFF;
-    desc.slots.push_back(logo);
-    PSWFile file;
-    EXPECT_FALSE(LoadPackage(file, desc).ok);
-
-    PackageDescription negative = StandardPackage(true, PatternBytes(400, 7));
-    FontSlot font;
-    font.sizeX = 8;
-    font.margins = {0, -16, 0, 0}; // a negative row width
-    negative.slots.push_back(font);
-    EXPECT_FALSE(LoadPackage(file, negative).ok);
-
-    PackageDescription reversed = StandardPackage(true, PatternBytes(400, 7));
-    FontSlot backwards;
-    backwards.asciiStart = 0x50;
-    backwards.asciiEnd = 0x40;
-    reversed.slots.push_back(backwards);
-    EXPECT_FALSE(LoadPackage(file, reversed).ok);
 }
 
 TEST(PSWFileInfo, SummaryByteForByte) {
@@ -161,12 +143,9 @@ TEST(PSWFileInfo, SummaryByteForByte) {
                              dashes + "\n" + dashes + "\n\n";
     EXPECT_EQ(file.GetFileInfo(true), head + sign + body);
     EXPECT_EQ(file.GetFileInfo(false), head + body);
-}
 
-TEST(PSWFileInfo, ShortReleaseIsPrintedAsIs) {
-    PackageDescription desc = StandardPackage(true, PatternBytes(30, 9));
-    PrinterOf(desc).release = "12";
-    PSWFile file;
-    ASSERT_TRUE(LoadPackage(file, desc).ok);
+    PackageDescription shortRelease = StandardPackage(true, PatternBytes(30, 9));
+    PrinterOf(shortRelease).release = "12";
+    ASSERT_TRUE(LoadPackage(file, shortRelease).ok);
     EXPECT_TRUE(Contains(file.GetFileInfo(false), "\nRelease PSW:    12\nCreation"));
 }

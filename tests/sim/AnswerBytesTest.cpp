@@ -69,6 +69,8 @@ TEST_F(AnswerBytes, SmallAnswers) {
     EXPECT_EQ(Answer(Command(0x8A)), "\x02<C138><DATABYTES>\0\0\0\0</DATABYTES>\x03"s);
     EXPECT_EQ(Answer(Command(0x8B)), "\x02<C139><DATABYTES>\x09</DATABYTES>\x03"s);
     EXPECT_EQ(Answer(Command(0x80)), "\x02<C128><1><DATABYTES>\x01\0\0\0</DATABYTES><0>\x03"s);
+    // A printer without capability groups does not answer their request at all.
+    EXPECT_FALSE(Printer(SmallProfile(R"({"capabilities": null})")).Send(Command(0x28)).answered);
 }
 
 TEST(AnswerBytesIdentity, OneByteAndEscapedIdentityCodes) {

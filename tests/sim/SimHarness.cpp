@@ -166,21 +166,6 @@ Bytes RawClient::ReadAnswer(int quietMs) {
     return out;
 }
 
-Bytes RawClient::ReadCount(size_t count, int quietMs) {
-    Bytes out;
-    while (out.size() < count) {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0)
-            break;
-        uint8_t buf[4096];
-        const ssize_t n = ::recv(m_fd, buf, std::min(sizeof buf, count - out.size()), 0);
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buf, buf + n);
-    }
-    return out;
-}
-
 bool RawClient::WaitClosed(int ms) {
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, ms) <= 0)

@@ -53,13 +53,11 @@ public:
     bool Connect(uint16_t port); // 127.0.0.1
     void Close();
     void Send(const Bytes& bytes);
-    // Bytes until ETX completes a frame (a DATABYTES block is skipped whole), or until `count` raw bytes,
-    // or until nothing came for `quietMs`.
+    // Bytes until ETX completes a frame (a DATABYTES block is skipped whole), the printer hangs up, or
+    // nothing came for `quietMs`.
     Bytes ReadAnswer(int quietMs = 1000);
-    Bytes ReadCount(size_t count, int quietMs = 1000);
     // True when the printer closed the connection within the time.
     bool WaitClosed(int ms);
-    int Fd() const { return m_fd; }
 
 private:
     int m_fd = -1;

@@ -24,15 +24,6 @@ std::string Name(libusb_device* device, const libusb_device_descriptor& d) {
     return name;
 }
 
-uint8_t InterfaceClass(libusb_device* device) {
-    libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != 0)
-        return 0;
-    uint8_t cls = config->bNumInterfaces > 0 ? config->interface[0].altsetting[0].bInterfaceClass : 0;
-    libusb_free_config_descriptor(config);
-    return cls;
-}
-
 } // namespace
 
 UsbHost::UsbHost() {
@@ -55,8 +46,6 @@ std::vector<ListedDevice> UsbHost::List() {
             continue;
         ListedDevice listed;
         listed.name = Name(list[i], d);
-        listed.deviceClass = d.bDeviceClass;
-        listed.interfaceClass = InterfaceClass(list[i]);
         uint8_t ports[8];
         const int depth = libusb_get_port_numbers(list[i], ports, sizeof ports);
         listed.portPath.assign(ports, ports + std::max(depth, 0));
@@ -112,17 +101,6 @@ sim::Bytes UsbHost::ReadAnswer(unsigned timeoutMs, size_t capacity) {
     sim::Bytes out;
     while (!FrameComplete(out)) {
         const std::optional<sim::Bytes> piece = ReadOnce(capacity, timeoutMs);
-        if (!piece)
-            break;
-        out.insert(out.end(), piece->begin(), piece->end());
-    }
-    return out;
-}
-
-sim::Bytes UsbHost::ReadCount(size_t count, unsigned timeoutMs) {
-    sim::Bytes out;
-    while (out.size() < count) {
-        const std::optional<sim::Bytes> piece = ReadOnce(count - out.size(), timeoutMs);
         if (!piece)
             break;
         out.insert(out.end(), piece->begin(), piece->end());

@@ -15,8 +15,6 @@ namespace simtest {
 
 struct ListedDevice {
     std::string name; // "vid|pid|serial", lower-case hexadecimal
-    uint8_t deviceClass = 0;
-    uint8_t interfaceClass = 0; // of interface 0
     std::vector<uint8_t> portPath;
     uint8_t address = 0;
 };
@@ -33,14 +31,12 @@ public:
     // Opens the first device with these ids and claims interface 0.
     bool Open(uint16_t vid, uint16_t pid);
     void Close();
-    bool IsOpen() const { return m_handle != nullptr; }
     // Bulk OUT in transfers of at most `chunk` bytes; false at the first failed one.
     bool Write(const sim::Bytes& bytes, size_t chunk = 64);
     // One bulk IN transfer of at most `capacity` bytes; nullopt when it failed (time-out included).
     std::optional<sim::Bytes> ReadOnce(size_t capacity, unsigned timeoutMs);
-    // IN transfers until a frame ends in ETX, `count` bytes came, or a transfer times out.
+    // IN transfers until a frame ends in ETX or a transfer times out.
     sim::Bytes ReadAnswer(unsigned timeoutMs = 1000, size_t capacity = 512);
-    sim::Bytes ReadCount(size_t count, unsigned timeoutMs = 1000);
 
 private:
     libusb_context* m_context = nullptr;

@@ -1,7 +1,6 @@
-// The simulator's USB printer driven by a raw libusb host inside umockdev's testbed: the profile's
-// identity on the bus, the handshake and framed exchanges over 64-byte transfers, answers read in
-// pieces, a fresh start for each host, faults, the transcript, and the restart that takes the printer
-// off the bus and brings it back at the same place.
+// The simulator's USB printer driven by a raw libusb host inside umockdev's testbed: commands cut into
+// small transfers, answers read in pieces, a fresh start for each host, faults, and the restart that
+// takes the printer off the bus and brings it back at the same place.
 #include "tests/sim/SimHarness.h"
 #include "tests/sim/UsbHost.h"
 
@@ -13,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
 #include <thread>
 
 using namespace simtest;
@@ -33,12 +33,12 @@ protected:
         Clock::SetScaleForTesting(m_savedScale);
     }
 
-    // The printer of SmallProfile(extra) on USB, served on its own thread as the program does.
-    void Start(const std::string& extra = "", const std::vector<std::string>& faultSwitches = {}) {
+    // The printer of SmallProfile() on USB, served on its own thread as the program does.
+    void Start(const std::vector<std::string>& faultSwitches = {}) {
         sim::FaultSet set;
         for (const auto& f : faultSwitches)
             sim::AddFault(set, f);
-        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(extra), "usb.json"));
+        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(), "usb.json"));
         faults = std::make_unique<sim::FaultInjector>(set);
         transcript = std::make_unique<sim::Transcript>(dir.file("t.jsonl"));
         server = std::make_unique<sim::Server>(*state, *faults, *transcript);
@@ -61,19 +61,20 @@ protected:
         EXPECT_TRUE(host->Write(request));
         return host->ReadAnswer();
     }
-    // Polls the transcript until it holds `text` (the server writes each line as it happens).
-    bool WaitForTranscript(const std::string& text, uint64_t ms = 5000) {
-        const uint64_t end = Clock::MonotonicMs() + ms;
-        while (SimTranscript(dir.file("t.jsonl")).Text().find(text) == std::string::npos) {
+    // Polls the transcript until it holds `text` `times` times (the server writes each line as it happens).
+    bool WaitForTranscript(const std::string& text, size_t times = 1) {
+        const uint64_t end = Clock::MonotonicMs() + 5000;
+        for (;;) {
+            const std::string all = SimTranscript(dir.file("t.jsonl")).Text();
+            size_t found = 0;
+            for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
+                ++found;
+            if (found >= times)
+                return true;
             if (Clock::MonotonicMs() >= end)
                 return false;
             Clock::SleepMs(10);
         }
-        return true;
-    }
-    std::vector<nlohmann::json> TranscriptLines() {
-        StopServer();
-        return SimTranscript(dir.file("t.jsonl")).Lines();
     }
 
     TempDir dir;
@@ -99,46 +100,12 @@ const ListedDevice* Find(const std::vector<ListedDevice>& devices, const std::st
 
 } // namespace
 
-TEST_F(UsbPrinter, TheProfileSaysHowThePrinterShowsOnTheBus) {
-    struct Case {
-        std::string usb, name;
-        uint8_t deviceClass, interfaceClass;
-    };
-    const std::string vid = sim::UsbLink(sim::UsbSection{}).DeviceName().substr(0, 4);
-    for (const Case& c :
-         {Case{R"({"vid": "0x1234", "pid": "0x0abc", "serial": "XY-7"})", "1234|0abc|XY-7", 7, 7},
-          Case{R"({"pid": 258, "serial": null, "class": 0})", vid + "|0102|", 0, 7},
-          Case{R"({"class": 255})", vid + "|0101|SIM000001", 255, 255}}) {
-        const sim::Profile profile =
-            sim::LoadProfileText(SmallProfile(R"({"usb": )" + c.usb + "}"), "usb.json");
-        sim::UsbLink link(profile.usb);
-        EXPECT_EQ(link.DeviceName(), c.name);
-        const std::vector<ListedDevice> devices = UsbHost().List();
-        ASSERT_EQ(devices.size(), 1u) << c.usb;
-        EXPECT_EQ(devices[0].name, c.name);
-        EXPECT_EQ(devices[0].deviceClass, c.deviceClass) << c.usb;
-        EXPECT_EQ(devices[0].interfaceClass, c.interfaceClass) << c.usb;
-    }
-    // The shipped default names the maker's vendor id.
-    EXPECT_EQ(vid, [] {
-        char text[8];
-        std::snprintf(text, sizeof text, "%04x", ProductIds::kVendorId);
-        return std::string(text);
-    }());
-}
-
-TEST_F(UsbPrinter, HandshakeAndFramedCommandsOverSmallTransfers) {
+TEST_F(UsbPrinter, CommandCutIntoSmallTransfersIsStillOneCommand) {
     Start();
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
-    ASSERT_TRUE(host->Write(B("\x1c<EPOS>\x18\x1d\x49\x01")));
-    EXPECT_EQ(S(host->ReadCount(1)), "\x41");
-    ASSERT_TRUE(host->Write(B("\x18\x1d\x49\x03")));
-    EXPECT_EQ(S(host->ReadCount(6)), "FW 1.0");
-    EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
-    // A command cut into transfers of a few bytes is still one command.
     ASSERT_TRUE(host->Write(SetValueCommand("7", "1"), 3));
     EXPECT_EQ(S(host->ReadAnswer()), "\x02<C5>\x06\x03"s);
-    EXPECT_EQ(S(Exchange(Command(0x06))), S(Printer(SmallProfile()).Send(Command(0x06)).answer));
+    ASSERT_TRUE(host->Write(Command(0x06)));
     EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos);
 }
 
@@ -158,17 +125,30 @@ TEST_F(UsbPrinter, ANewHostFindsNoAnswerLeftByTheLastOne) {
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     ASSERT_TRUE(host->Write(Command(0x01)));
     // The answer is waiting; this host leaves without reading it, and half a command.
-    ASSERT_TRUE(host->ReadCount(0).empty());
     ASSERT_TRUE(WaitForTranscript("\"request\":\"C1\"")) << "the printer answered";
     ASSERT_TRUE(host->Write(B("\x1f\xff")));
     host->Close();
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_EQ(S(Exchange(Command(0x02))), S(Printer(SmallProfile()).Send(Command(0x02)).answer));
     EXPECT_FALSE(host->ReadOnce(64, 100).has_value());
+    // The transcript records both hosts' opens and closes (umockdev may tell a close after the next
+    // open) and their requests, all on USB.
+    host->Close();
+    ASSERT_TRUE(WaitForTranscript("\"disconnect\"", 2));
+    StopServer();
+    const SimTranscript transcript(dir.file("t.jsonl"));
+    std::multiset<std::string> events;
+    for (const nlohmann::json& line : transcript.Lines()) {
+        EXPECT_EQ(line["via"], "usb");
+        events.insert(line.value("event", "request"));
+    }
+    EXPECT_EQ(events, (std::multiset<std::string>{"connect", "connect", "disconnect", "disconnect", "request",
+                                                  "request"}));
+    EXPECT_EQ(transcript.Requests(), (std::vector<std::string>{"C1", "C2"}));
 }
 
 TEST_F(UsbPrinter, FaultsApplyButTheBusNeverHangsUp) {
-    Start("", {"no-answer=C1#1", "drop=C2:3", "error=C3:42"});
+    Start({"no-answer=C1#1", "drop=C2:3", "error=C3:42"});
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     ASSERT_TRUE(host->Write(Command(0x01)));
     EXPECT_FALSE(host->ReadOnce(64, 200).has_value());
@@ -201,19 +181,4 @@ TEST_F(UsbPrinter, ResetLeavesTheBusForResetMsAndComesBackAtTheSamePlace) {
     EXPECT_NE(back->address, Find(before, name)->address);
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos); // stored
-}
-
-TEST_F(UsbPrinter, TranscriptRecordsTheUsbHostsOpensAndExchanges) {
-    Start();
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
-    EXPECT_EQ(S(Exchange(Command(0x01))), "\x02<C1><1.00>\x03"s);
-    host->Close();
-    ASSERT_TRUE(WaitForTranscript("\"disconnect\""));
-    std::vector<std::string> seen;
-    for (const nlohmann::json& line : TranscriptLines()) {
-        EXPECT_EQ(line["via"], "usb");
-        seen.push_back(line.contains("request") ? line["request"].get<std::string>()
-                                                : line["event"].get<std::string>());
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{"connect", "C1", "disconnect"}));
 }
