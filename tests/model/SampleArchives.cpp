@@ -1,12 +1,9 @@
 // Sample archives: the worked example, a setup using every record, and two older layouts.
 #include "tests/model/SampleArchives.h"
 
-#include "model/PrinterData.h"
 #include "model/TCFXDataWriter.h"
 
 #include <memory>
-
-namespace {
 
 void Identity(PrinterData& data, uint64_t capabilities) {
     data.SetGSI(1234);
@@ -16,7 +13,7 @@ void Identity(PrinterData& data, uint64_t capabilities) {
     data.GetProtocolDataAvailable()->SetDataToSave(capabilities);
 }
 
-std::unique_ptr<SetupItemTypeList> ListItemBaud() {
+std::unique_ptr<SetupItemTypeList> BaudItem() {
     auto item = std::make_unique<SetupItemTypeList>();
     item->SetId(7);
     item->SetDescription("Baud");
@@ -28,8 +25,10 @@ std::unique_ptr<SetupItemTypeList> ListItemBaud() {
     return item;
 }
 
+namespace {
+
 void AddEveryKind(PrinterData& data) {
-    data.AddSetupItem(ListItemBaud());
+    data.AddSetupItem(BaudItem());
     auto numeric = std::make_unique<SetupItemTypeNumeric>();
     numeric->SetId(8);
     numeric->SetDescription("Darkness");
@@ -68,37 +67,6 @@ void AddEveryKind(PrinterData& data) {
     (void)boxes->AddElement(0, "Cutter");
     (void)boxes->AddElement(9, "Presenter");
     data.AddSetupItem(std::move(boxes));
-}
-
-PrinterData FullSetup() {
-    PrinterData data;
-    Identity(data, 0x91);
-    auto header = std::make_unique<SetupItemHeader>();
-    header->AddTextLine("Printer setup");
-    data.SetSetupItemHeader(std::move(header));
-    auto device = std::make_unique<InfoItemPrnDeviceInfo>();
-    device->AddTextLine("Serial 00042");
-    data.SetDeviceInfo(std::move(device));
-    auto life = std::make_unique<InfoItemPrnLifeInfo>();
-    life->AddTextLine("Cuts 1234");
-    data.SetLifeInfo(std::move(life));
-    auto ids = std::make_unique<SetupItemIDList>();
-    for (const uint64_t id : {7, 8, 9, 10, 12, 11}) {
-        ids->AddID(id);
-    }
-    data.SetSetupItemIDList(std::move(ids));
-    AddEveryKind(data);
-    data.AddSetupItemLink(std::make_unique<SetupItemLink>(8, 7, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
-    data.AddSetupItemLink(std::make_unique<SetupItemLink>(11, 7, LINK_VIEW_DISABLE, LINK_VIEW_SHOW, 2));
-    data.GetToolsData().SetTools1(0x5F);
-    auto general = std::make_unique<StatusInfoGenData>();
-    general->SetStatusBitMaskSupported(0xFFFF);
-    data.SetStatusInfoGenData(std::move(general));
-    auto extended = std::make_unique<StatusInfoExtData>();
-    extended->SetNumBytesStatus(2);
-    (void)extended->AddStatusBitInfo(std::make_unique<StatusBitInfo>(2, 1, "Presenter jam", 2));
-    data.SetStatusInfoExtData(std::move(extended));
-    return data;
 }
 
 std::string Write(const PrinterData& data) {
@@ -143,15 +111,50 @@ std::string LaterVersionWithTabStatus() {
 
 } // namespace
 
-std::vector<SampleArchive> MakeSampleArchives() {
+PrinterData FullSetup() {
+    PrinterData data;
+    Identity(data, 0x91);
+    auto header = std::make_unique<SetupItemHeader>();
+    header->AddTextLine("Printer setup");
+    data.SetSetupItemHeader(std::move(header));
+    auto device = std::make_unique<InfoItemPrnDeviceInfo>();
+    device->AddTextLine("Serial 00042");
+    data.SetDeviceInfo(std::move(device));
+    auto life = std::make_unique<InfoItemPrnLifeInfo>();
+    life->AddTextLine("Cuts 1234");
+    data.SetLifeInfo(std::move(life));
+    auto ids = std::make_unique<SetupItemIDList>();
+    for (const uint64_t id : {7, 8, 9, 10, 12, 11}) {
+        ids->AddID(id);
+    }
+    data.SetSetupItemIDList(std::move(ids));
+    AddEveryKind(data);
+    data.AddSetupItemLink(std::make_unique<SetupItemLink>(8, 7, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
+    data.AddSetupItemLink(std::make_unique<SetupItemLink>(11, 7, LINK_VIEW_DISABLE, LINK_VIEW_SHOW, 2));
+    data.GetToolsData().SetTools1(0x5F);
+    auto general = std::make_unique<StatusInfoGenData>();
+    general->SetStatusBitMaskSupported(0xFFFF);
+    data.SetStatusInfoGenData(std::move(general));
+    auto extended = std::make_unique<StatusInfoExtData>();
+    extended->SetNumBytesStatus(2);
+    (void)extended->AddStatusBitInfo(std::make_unique<StatusBitInfo>(2, 1, "Presenter jam", 2));
+    data.SetStatusInfoExtData(std::move(extended));
+    return data;
+}
+
+PrinterData WorkedExample() {
     PrinterData example;
     Identity(example, 0x11);
     auto ids = std::make_unique<SetupItemIDList>();
     ids->AddID(7);
     example.SetSetupItemIDList(std::move(ids));
-    example.AddSetupItem(ListItemBaud());
+    example.AddSetupItem(BaudItem());
+    return example;
+}
+
+std::vector<SampleArchive> MakeSampleArchives() {
     return {
-        {"worked_example.tcfx", Write(example), true},
+        {"worked_example.tcfx", Write(WorkedExample()), true},
         {"full_setup.tcfx", Write(FullSetup()), true},
         {"legacy_status_names.tcfx", LegacyStatusNames(), false},
         {"later_version_tabstatus.tcfx", LaterVersionWithTabStatus(), false},

@@ -2,6 +2,8 @@
 // generated from them, and the tests check that each loads back to the same archive.
 #pragma once
 
+#include "model/PrinterData.h"
+
 #include <string>
 #include <vector>
 
@@ -12,3 +14,12 @@ struct SampleArchive {
 };
 
 std::vector<SampleArchive> MakeSampleArchives();
+
+// GSI 1234, firmware 1.02, protocol 100 and the given capability words.
+void Identity(PrinterData& data, uint64_t capabilities);
+// List item 7 "Baud": first 0, default 1, current 2, elements 9600 and 19200.
+std::unique_ptr<SetupItemTypeList> BaudItem();
+// The item above with capability words 0x11.
+PrinterData WorkedExample();
+// Every record and every item kind, with links and status descriptions.
+PrinterData FullSetup();
