@@ -90,9 +90,7 @@ TEST(TCFXDataWriterTest, ValuesReadBackAsWritten) {
     writer.addBaseElement("U", 11, 4294967295u);
     writer.addBaseElement("F", 6, -0.001f);
     writer.addBaseElement("Time", 11, 1733500123l);
-    writer.addObjectElement("LS", 100, std::vector<std::string>{"x", "", "<y>"});
-    writer.addObjectElement("L64", 113, std::vector<uint64_t>{0, 4294967296ull});
-    writer.addObjectElement("LI", 1002, std::vector<ListItem>{{"a", -1}, {"", 7}});
+    writer.addObjectElement("LI", 1002, std::vector<ListItem>{{"a<", -1}, {"", 7}});
     TCFXDataReader reader;
     ASSERT_TRUE(ReadBack(writer, reader));
 
@@ -103,10 +101,8 @@ TEST(TCFXDataWriterTest, ValuesReadBackAsWritten) {
     EXPECT_EQ(reader.getBaseValueAsUInt("U"), 4294967295u);
     EXPECT_FLOAT_EQ(reader.getBaseValueAsFloat("F"), -0.001f);
     EXPECT_EQ(reader.getBaseValueAsInt64("Time"), 1733500123);
-    EXPECT_EQ(reader.getStringListValue("LS", &found), (std::vector<std::string>{"x", "", "<y>"}));
+    EXPECT_EQ(reader.getBasicItemListValue("LI", &found), (std::vector<ListItem>{{"a<", -1}, {"", 7}}));
     EXPECT_TRUE(found);
-    EXPECT_EQ(reader.getUInt64ListValue("L64"), (std::vector<uint64_t>{0, 4294967296ull}));
-    EXPECT_EQ(reader.getBasicItemListValue("LI"), (std::vector<ListItem>{{"a", -1}, {"", 7}}));
 }
 
 TEST(TCFXDataReaderTest, ToleratesMissingAndDamagedValues) {
@@ -152,18 +148,6 @@ TEST(TCFXDataReaderTest, ListSizeRules) {
     EXPECT_TRUE(found);
     EXPECT_TRUE(reader.getIntListValue("NoSize").empty());
     EXPECT_EQ(reader.getBasicItemListValue("Items"), (std::vector<ListItem>{{"", 0}, {"", 0}}));
-}
-
-TEST(TCFXDataReaderTest, AnchorSkipsEarlierElementsOfTheSameName) {
-    TCFXDataReader reader;
-    ASSERT_TRUE(Open(reader, "<K>1</K><Mark/><K>2</K>"));
-    {
-        const TCFXDataReader::AnchorScope scope(reader, "Mark");
-        EXPECT_EQ(reader.getBaseValueAsInt("K"), 2);
-    }
-    EXPECT_EQ(reader.getBaseValueAsInt("K"), 1);
-    const TCFXDataReader::AnchorScope missing(reader, "NoSuchMark");
-    EXPECT_EQ(reader.getBaseValueAsString("K"), nullptr);
 }
 
 TEST(TCFXDataReaderTest, RefusesWhatIsNotAnArchive) {
