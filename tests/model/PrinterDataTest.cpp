@@ -4,19 +4,11 @@
 #include "base/DalvoraException.h"
 #include "model/TCFXDataManager.h"
 #include "model/TCFXDataReader.h"
-#include "model/TCFXDataWriter.h"
 #include "tests/model/SampleArchives.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string Save(const PrinterData& data) {
-    TCFXDataWriter writer;
-    EXPECT_TRUE(writer.openDocument());
-    EXPECT_TRUE(data.Serialize_Save(writer));
-    return writer.saveToString();
-}
 
 void Load(const std::string& xml, PrinterData& data) {
     TCFXDataReader reader;
@@ -110,14 +102,14 @@ TEST(PrinterDataArchiveTest, WorkedExampleElementForElement) {
         Hex("VM_PRINTSETUP_FILEARCHIVE_END") +
         "</FILE_SIGN_END>\n"
         "</DataFile>\n";
-    EXPECT_EQ(Save(WorkedExample()), expected);
+    EXPECT_EQ(Saved(WorkedExample()), expected);
 }
 
 // Saving again what was loaded gives the same document (the corpus test); here what was loaded is
 // compared with what was saved, and the links are found again on their destination items.
 TEST(PrinterDataArchiveTest, LoadedSetupIsTheSavedOne) {
     PrinterData data = FullSetup();
-    const std::string xml = Save(data);
+    const std::string xml = Saved(data);
     EXPECT_EQ(xml.find(Hex("hunter")), std::string::npos);
     EXPECT_EQ(xml.find(Hex("Cuts 1234")), std::string::npos);
     PrinterData loaded;
@@ -171,7 +163,7 @@ TEST(PrinterDataArchiveTest, GroupsFollowTheSaveMaskAndTheTabStatus) {
     data.AddSetupItem(BaudItem());
     data.GetProtocolDataAvailable()->SetDataToSave(0x80);
     data.SetStatusInfoGenData(std::make_unique<StatusInfoGenData>());
-    std::string xml = Save(data);
+    std::string xml = Saved(data);
     EXPECT_EQ(xml.find("SetupItemType_SIZE"), std::string::npos);
     EXPECT_EQ(xml.find("ToolsData_Tools1"), std::string::npos);
     EXPECT_NE(xml.find("StatusInfoGenData_NumBytesStatus"), std::string::npos);
@@ -179,7 +171,7 @@ TEST(PrinterDataArchiveTest, GroupsFollowTheSaveMaskAndTheTabStatus) {
 
     data.GetProtocolDataAvailable()->SetDataToSave(0x91);
     data.GetTabStatus()->Set(TabStatus::PrinterStatus, 13);
-    xml = Save(data);
+    xml = Saved(data);
     EXPECT_NE(xml.find("SetupItemType_SIZE"), std::string::npos);
     EXPECT_EQ(xml.find("StatusInfoGenData_NumBytesStatus"), std::string::npos);
 
@@ -193,7 +185,7 @@ TEST(PrinterDataArchiveTest, GroupsFollowTheSaveMaskAndTheTabStatus) {
     Load(xml, loaded);
     EXPECT_EQ(loaded.GetNumSetupItems(), 1u);
     data.GetProtocolDataAvailable()->SetDataAvailable(0x90);
-    Load(Save(data), loaded);
+    Load(Saved(data), loaded);
     EXPECT_EQ(loaded.GetNumSetupItems(), 0u);
 }
 
@@ -203,7 +195,7 @@ TEST(PrinterDataArchiveTest, DamagedCountsAndKindsAreSurvived) {
     data.AddSetupItem(BaudItem());
     data.AddSetupItem(BaudItem());
     data.GetSetupItems()[1]->SetId(8);
-    std::string xml = Save(data);
+    std::string xml = Saved(data);
     const auto replace = [&](const std::string& from, const std::string& to) {
         const size_t at = xml.find(from);
         ASSERT_NE(at, std::string::npos) << from;

@@ -5,6 +5,21 @@
 
 #include <memory>
 
+std::string Written(const std::function<void(TCFXDataWriter&)>& save) {
+    TCFXDataWriter writer;
+    if (!writer.openDocument()) {
+        return {};
+    }
+    save(writer);
+    return writer.hasFailed() ? std::string() : writer.saveToString();
+}
+
+std::string Saved(const PrinterData& data) {
+    bool saved = false;
+    std::string xml = Written([&](TCFXDataWriter& writer) { saved = data.Serialize_Save(writer); });
+    return saved ? xml : std::string();
+}
+
 void Identity(PrinterData& data, uint64_t capabilities) {
     data.SetGSI(1234);
     data.SetFWRel("1.02");
@@ -69,29 +84,18 @@ void AddEveryKind(PrinterData& data) {
     data.AddSetupItem(std::move(boxes));
 }
 
-std::string Write(const PrinterData& data) {
-    TCFXDataWriter writer;
-    if (!writer.openDocument() || !data.Serialize_Save(writer)) {
-        return {};
-    }
-    return writer.saveToString();
-}
-
 // The layout of archives whose extended status descriptions share the general record's key names.
 std::string LegacyStatusNames() {
     PrinterData data;
     Identity(data, 0x80);
     data.SetStatusInfoGenData(std::make_unique<StatusInfoGenData>());
-    std::string xml = Write(data);
-    TCFXDataWriter tail;
-    if (!tail.openDocument()) {
-        return {};
-    }
-    tail.addBaseElement("StatusInfoExtData_NumBytesStatus", 30, 1);
-    tail.addBaseElement("StatusInfoExtData_StatusBitDescription_Size", 30, 1);
-    StatusBitInfo(1, 4, "Extended bit", 1).Serialize_Save(tail, "1.09", 0, "StatusBitInfo_");
-    tail.addBaseElement("StatusWayPorts_PortsAvailable_StatusInfoExtData", 11, 1u);
-    std::string entries = tail.saveToString();
+    std::string xml = Saved(data);
+    std::string entries = Written([](TCFXDataWriter& tail) {
+        tail.addBaseElement("StatusInfoExtData_NumBytesStatus", 30, 1);
+        tail.addBaseElement("StatusInfoExtData_StatusBitDescription_Size", 30, 1);
+        StatusBitInfo(1, 4, "Extended bit", 1).Serialize_Save(tail, "1.09", 0, "StatusBitInfo_");
+        tail.addBaseElement("StatusWayPorts_PortsAvailable_StatusInfoExtData", 11, 1u);
+    });
     entries = entries.substr(entries.find("<DataFile>") + 11);
     entries = entries.substr(0, entries.find("</DataFile>"));
     xml.insert(xml.find("\t<FILE_SIGN_END"), entries);
@@ -100,7 +104,7 @@ std::string LegacyStatusNames() {
 
 // A later file version that also carries interface state.
 std::string LaterVersionWithTabStatus() {
-    std::string xml = Write(FullSetup());
+    std::string xml = Saved(FullSetup());
     const std::string version = "<FILE_VER T=\"3\">312E3039</FILE_VER>";
     xml.replace(
         xml.find(version), version.size(),
@@ -154,8 +158,8 @@ PrinterData WorkedExample() {
 
 std::vector<SampleArchive> MakeSampleArchives() {
     return {
-        {"worked_example.tcfx", Write(WorkedExample()), true},
-        {"full_setup.tcfx", Write(FullSetup()), true},
+        {"worked_example.tcfx", Saved(WorkedExample()), true},
+        {"full_setup.tcfx", Saved(FullSetup()), true},
         {"legacy_status_names.tcfx", LegacyStatusNames(), false},
         {"later_version_tabstatus.tcfx", LaterVersionWithTabStatus(), false},
     };

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "model/PrinterData.h"
+#include "model/TCFXDataWriter.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,11 @@ struct SampleArchive {
 };
 
 std::vector<SampleArchive> MakeSampleArchives();
+
+// The document a fresh writer holds after `save`; the empty text when the writer fails.
+std::string Written(const std::function<void(TCFXDataWriter&)>& save);
+// The archive of `data`.
+std::string Saved(const PrinterData& data);
 
 // GSI 1234, firmware 1.02, protocol 100 and the given capability words.
 void Identity(PrinterData& data, uint64_t capabilities);
