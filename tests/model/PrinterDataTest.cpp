@@ -105,30 +105,16 @@ TEST(PrinterDataArchiveTest, WorkedExampleElementForElement) {
     EXPECT_EQ(Saved(WorkedExample()), expected);
 }
 
-// Saving again what was loaded gives the same document (the corpus test); here what was loaded is
-// compared with what was saved, and the links are found again on their destination items.
-TEST(PrinterDataArchiveTest, LoadedSetupIsTheSavedOne) {
+// The corpus test saves each loaded sample again unchanged, so every value survives a load; what it
+// cannot see is how the loaded links hang on their items, and whether the setup still fits its printer.
+TEST(PrinterDataArchiveTest, LoadedLinksHangOnTheirItemsAndTheSetupFitsItsPrinter) {
     PrinterData data = FullSetup();
-    const std::string xml = Saved(data);
-    EXPECT_EQ(xml.find(Hex("hunter")), std::string::npos);
-    EXPECT_EQ(xml.find(Hex("Cuts 1234")), std::string::npos);
     PrinterData loaded;
-    Load(xml, loaded);
-    EXPECT_EQ(loaded.GetGSI(), 1234u);
-    EXPECT_EQ(loaded.GetFWRel(), "1.02");
-    EXPECT_EQ(loaded.GetProtocolVersion()->Version, 100u);
-    EXPECT_EQ(loaded.GetLifeInfo()->GetTextLines(), data.GetLifeInfo()->GetTextLines());
-    EXPECT_EQ(loaded.GetSetupItemIDList()->GetIDs(), data.GetSetupItemIDList()->GetIDs());
-    ASSERT_EQ(loaded.GetNumSetupItems(), data.GetNumSetupItems());
-    for (uint32_t i = 0; i < data.GetNumSetupItems(); ++i) {
-        EXPECT_TRUE(loaded.GetSetupItems()[i]->Equals(*data.GetSetupItems()[i])) << i;
-        EXPECT_EQ(loaded.GetSetupItems()[i]->UIValue(), data.GetSetupItems()[i]->UIValue()) << i;
-    }
+    Load(Saved(data), loaded);
     ASSERT_EQ(loaded.FindSetupItem(11)->GetLinks().size(), 1u);
     EXPECT_EQ(loaded.FindSetupItem(11)->GetLinks()[0]->GetViewFoundOp(), LINK_VIEW_DISABLE);
+    EXPECT_EQ(loaded.FindSetupItem(8)->GetLinks().size(), 1u);
     EXPECT_TRUE(loaded.FindSetupItem(7)->GetLinks().empty());
-    EXPECT_EQ(loaded.GetToolsData().GetTools1(), 0x5Fu);
-    EXPECT_EQ(loaded.GetStatusInfoExtData()->GetDescriptions()[0]->GetDescription(), "Presenter jam");
     EXPECT_TRUE(loaded.IsThisPrinterCompatible(&data));
 }
 

@@ -70,9 +70,7 @@ TEST(SetupItemNumericTest, SameValueWithinATenthOfTheStep) {
 
 TEST(SetupItemStringTest, IPv4Check) {
     std::string message;
-    EXPECT_FALSE(IpItem("192.168.1.256").CheckFieldValueIsCorrect(message));
-    EXPECT_EQ(message, "The data must be in IP Format (XXX.XXX.XXX.XXX)");
-    for (const char* bad : {"010.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "a.b.c.d", ""}) {
+    for (const char* bad : {"192.168.1.256", "010.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "a.b.c.d", ""}) {
         EXPECT_FALSE(IpItem(bad).CheckFieldValueIsCorrect(message)) << bad;
     }
     for (const char* good : {"10.0.0.1", "255.255.255.255", "0.0.0.0", "199.249.100.9"}) {
