@@ -33,23 +33,6 @@ TEST(SampleArchiveTest, EachLoadsAndSavesAgainUnchanged) {
     }
 }
 
-TEST(SampleArchiveTest, LegacySampleKeepsItsExtendedDescription) {
-    for (const SampleArchive& sample : MakeSampleArchives()) {
-        if (sample.name != "legacy_status_names.tcfx") {
-            continue;
-        }
-        TCFXDataReader reader;
-        ASSERT_TRUE(reader.openDocumentFromMemory(sample.xml));
-        PrinterData data;
-        data.Serialize_Load(reader);
-        ASSERT_NE(data.GetStatusInfoExtData(), nullptr);
-        ASSERT_EQ(data.GetStatusInfoExtData()->GetDescriptions().size(), 1u);
-        EXPECT_EQ(data.GetStatusInfoExtData()->GetDescriptions()[0]->GetDescription(), "Extended bit");
-        return;
-    }
-    FAIL() << "legacy sample missing";
-}
-
 TEST(SampleArchiveTest, FuzzCorpusIsTheWritersOutput) {
     const bool regenerate = std::getenv("DALVORA_REGENERATE_CORPUS") != nullptr;
     for (const SampleArchive& sample : MakeSampleArchives()) {

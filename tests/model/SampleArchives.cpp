@@ -1,12 +1,24 @@
 // Sample archives: the worked example, a setup using every record, and two older layouts.
 #include "tests/model/SampleArchives.h"
 
-#include "model/PrinterData.h"
 #include "model/TCFXDataWriter.h"
 
 #include <memory>
 
-namespace {
+std::string Written(const std::function<void(TCFXDataWriter&)>& save) {
+    TCFXDataWriter writer;
+    if (!writer.openDocument()) {
+        return {};
+    }
+    save(writer);
+    return writer.hasFailed() ? std::string() : writer.saveToString();
+}
+
+std::string Saved(const PrinterData& data) {
+    bool saved = false;
+    std::string xml = Written([&](TCFXDataWriter& writer) { saved = data.Serialize_Save(writer); });
+    return saved ? xml : std::string();
+}
 
 void Identity(PrinterData& data, uint64_t capabilities) {
     data.SetGSI(1234);
@@ -16,7 +28,7 @@ void Identity(PrinterData& data, uint64_t capabilities) {
     data.GetProtocolDataAvailable()->SetDataToSave(capabilities);
 }
 
-std::unique_ptr<SetupItemTypeList> ListItemBaud() {
+std::unique_ptr<SetupItemTypeList> BaudItem() {
     auto item = std::make_unique<SetupItemTypeList>();
     item->SetId(7);
     item->SetDescription("Baud");
@@ -28,8 +40,10 @@ std::unique_ptr<SetupItemTypeList> ListItemBaud() {
     return item;
 }
 
+namespace {
+
 void AddEveryKind(PrinterData& data) {
-    data.AddSetupItem(ListItemBaud());
+    data.AddSetupItem(BaudItem());
     auto numeric = std::make_unique<SetupItemTypeNumeric>();
     numeric->SetId(8);
     numeric->SetDescription("Darkness");
@@ -70,6 +84,37 @@ void AddEveryKind(PrinterData& data) {
     data.AddSetupItem(std::move(boxes));
 }
 
+// The layout of archives whose extended status descriptions share the general record's key names.
+std::string LegacyStatusNames() {
+    PrinterData data;
+    Identity(data, 0x80);
+    data.SetStatusInfoGenData(std::make_unique<StatusInfoGenData>());
+    std::string xml = Saved(data);
+    std::string entries = Written([](TCFXDataWriter& tail) {
+        tail.addBaseElement("StatusInfoExtData_NumBytesStatus", 30, 1);
+        tail.addBaseElement("StatusInfoExtData_StatusBitDescription_Size", 30, 1);
+        StatusBitInfo(1, 4, "Extended bit", 1).Serialize_Save(tail, "1.09", 0, "StatusBitInfo_");
+        tail.addBaseElement("StatusWayPorts_PortsAvailable_StatusInfoExtData", 11, 1u);
+    });
+    entries = entries.substr(entries.find("<DataFile>") + 11);
+    entries = entries.substr(0, entries.find("</DataFile>"));
+    xml.insert(xml.find("\t<FILE_SIGN_END"), entries);
+    return xml;
+}
+
+// A later file version that also carries interface state.
+std::string LaterVersionWithTabStatus() {
+    std::string xml = Saved(FullSetup());
+    const std::string version = "<FILE_VER T=\"3\">312E3039</FILE_VER>";
+    xml.replace(
+        xml.find(version), version.size(),
+        "<FILE_VER T=\"3\">312E3130</FILE_VER>\n\t<TabStatus_PrinterSetup>5</TabStatus_PrinterSetup>\n"
+        "\t<TabStatus_PrinterTools>13</TabStatus_PrinterTools>");
+    return xml;
+}
+
+} // namespace
+
 PrinterData FullSetup() {
     PrinterData data;
     Identity(data, 0x91);
@@ -101,58 +146,20 @@ PrinterData FullSetup() {
     return data;
 }
 
-std::string Write(const PrinterData& data) {
-    TCFXDataWriter writer;
-    if (!writer.openDocument() || !data.Serialize_Save(writer)) {
-        return {};
-    }
-    return writer.saveToString();
-}
-
-// The layout of archives whose extended status descriptions share the general record's key names.
-std::string LegacyStatusNames() {
-    PrinterData data;
-    Identity(data, 0x80);
-    data.SetStatusInfoGenData(std::make_unique<StatusInfoGenData>());
-    std::string xml = Write(data);
-    TCFXDataWriter tail;
-    if (!tail.openDocument()) {
-        return {};
-    }
-    tail.addBaseElement("StatusInfoExtData_NumBytesStatus", 30, 1);
-    tail.addBaseElement("StatusInfoExtData_StatusBitDescription_Size", 30, 1);
-    StatusBitInfo(1, 4, "Extended bit", 1).Serialize_Save(tail, "1.09", 0, "StatusBitInfo_");
-    tail.addBaseElement("StatusWayPorts_PortsAvailable_StatusInfoExtData", 11, 1u);
-    std::string entries = tail.saveToString();
-    entries = entries.substr(entries.find("<DataFile>") + 11);
-    entries = entries.substr(0, entries.find("</DataFile>"));
-    xml.insert(xml.find("\t<FILE_SIGN_END"), entries);
-    return xml;
-}
-
-// A later file version that also carries interface state.
-std::string LaterVersionWithTabStatus() {
-    std::string xml = Write(FullSetup());
-    const std::string version = "<FILE_VER T=\"3\">312E3039</FILE_VER>";
-    xml.replace(
-        xml.find(version), version.size(),
-        "<FILE_VER T=\"3\">312E3130</FILE_VER>\n\t<TabStatus_PrinterSetup>5</TabStatus_PrinterSetup>\n"
-        "\t<TabStatus_PrinterTools>13</TabStatus_PrinterTools>");
-    return xml;
-}
-
-} // namespace
-
-std::vector<SampleArchive> MakeSampleArchives() {
+PrinterData WorkedExample() {
     PrinterData example;
     Identity(example, 0x11);
     auto ids = std::make_unique<SetupItemIDList>();
     ids->AddID(7);
     example.SetSetupItemIDList(std::move(ids));
-    example.AddSetupItem(ListItemBaud());
+    example.AddSetupItem(BaudItem());
+    return example;
+}
+
+std::vector<SampleArchive> MakeSampleArchives() {
     return {
-        {"worked_example.tcfx", Write(example), true},
-        {"full_setup.tcfx", Write(FullSetup()), true},
+        {"worked_example.tcfx", Saved(WorkedExample()), true},
+        {"full_setup.tcfx", Saved(FullSetup()), true},
         {"legacy_status_names.tcfx", LegacyStatusNames(), false},
         {"later_version_tabstatus.tcfx", LaterVersionWithTabStatus(), false},
     };

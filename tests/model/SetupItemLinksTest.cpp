@@ -3,6 +3,7 @@
 #include "model/SetupItemType.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"
+#include "tests/model/SampleArchives.h"
 
 #include <gtest/gtest.h>
 
@@ -83,9 +84,9 @@ TEST(LinkEvaluationTest, OnlyListItemsAreSources) {
     EXPECT_EQ(LinkViewStateOf(77), kShown);
 }
 
-TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksRoundTrip) {
+// The full sample carries a header, ids and links; here the values at their limits.
+TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksAtTheirLimits) {
     SetupItemHeader header;
-    header.AddTextLine("Model X <1>");
     header.AddTextLine("");
     header.AddTextLine(std::string(900, 'h'));
     SetupItemIDList ids;
@@ -93,28 +94,22 @@ TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksRoundTrip) {
         ids.AddID(id);
     }
     const SetupItemLink link(4000000000ull, 3, LINK_VIEW_HIDE, LINK_VIEW_DISABLE, -2);
-
-    TCFXDataWriter writer;
-    ASSERT_TRUE(writer.openDocument());
-    header.Serialize_Save(writer, "1.09");
-    ids.Serialize_Save(writer, "1.09");
-    link.Serialize_Save(writer, "1.09", 3);
-    const std::string xml = writer.saveToString();
-    EXPECT_NE(xml.find("<SetupItemIDList_ListId T=\"113\" Size=\"4\">\n\t\t<TLISTUINT64>5</TLISTUINT64>"),
-              std::string::npos);
+    const std::string xml = Written([&](TCFXDataWriter& writer) {
+        header.Serialize_Save(writer, "1.09");
+        ids.Serialize_Save(writer, "1.09");
+        link.Serialize_Save(writer, "1.09", 3);
+    });
     EXPECT_NE(xml.find("<SetupItemLink_ViewFoundOp_Id_3 T=\"1000\">1<"), std::string::npos);
 
     TCFXDataReader reader;
     ASSERT_TRUE(reader.openDocumentFromMemory(xml));
-    const auto loadedHeader = SetupItemHeader::Serialize_Load(reader, "1.09");
-    ASSERT_EQ(loadedHeader->GetTextLines().size(), 3u);
-    EXPECT_EQ(loadedHeader->GetTextLines()[0], "Model X <1>");
-    EXPECT_EQ(loadedHeader->GetTextLines()[2].size(), 511u);
+    EXPECT_EQ(SetupItemHeader::Serialize_Load(reader, "1.09")->GetTextLines(),
+              (std::vector<std::string>{"", std::string(511, 'h')}));
     EXPECT_EQ(SetupItemIDList::Serialize_Load(reader, "1.09")->GetIDs(), ids.GetIDs());
-    const auto loadedLink = SetupItemLink::Serialize_Load(reader, "1.09", 3);
-    EXPECT_EQ(loadedLink->GetIdDst(), 4000000000ull);
-    EXPECT_EQ(loadedLink->GetIdSrc(), 3u);
-    EXPECT_EQ(loadedLink->GetViewFoundOp(), LINK_VIEW_HIDE);
-    EXPECT_EQ(loadedLink->GetViewFailOp(), LINK_VIEW_DISABLE);
-    EXPECT_EQ(loadedLink->GetValueToCheck(), -2);
+    const auto loaded = SetupItemLink::Serialize_Load(reader, "1.09", 3);
+    EXPECT_EQ(loaded->GetIdDst(), 4000000000ull);
+    EXPECT_EQ(loaded->GetIdSrc(), 3u);
+    EXPECT_EQ(loaded->GetViewFoundOp(), LINK_VIEW_HIDE);
+    EXPECT_EQ(loaded->GetViewFailOp(), LINK_VIEW_DISABLE);
+    EXPECT_EQ(loaded->GetValueToCheck(), -2);
 }

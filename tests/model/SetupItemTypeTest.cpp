@@ -4,6 +4,7 @@
 #include "model/TCFXDataManager.h"
 #include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"
+#include "tests/model/SampleArchives.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -13,15 +14,13 @@
 namespace {
 
 std::unique_ptr<SetupItemType> RoundTrip(const SetupItemType& item, int index, std::string* xml = nullptr) {
-    TCFXDataWriter writer;
-    EXPECT_TRUE(writer.openDocument());
-    item.Serialize_Save(writer, "1.09", index);
-    EXPECT_FALSE(writer.hasFailed());
+    const std::string doc =
+        Written([&](TCFXDataWriter& writer) { item.Serialize_Save(writer, "1.09", index); });
     if (xml != nullptr) {
-        *xml = writer.saveToString();
+        *xml = doc;
     }
     TCFXDataReader reader;
-    EXPECT_TRUE(reader.openDocumentFromMemory(writer.saveToString()));
+    EXPECT_TRUE(reader.openDocumentFromMemory(doc));
     return SetupItemType::Serialize_Load(reader, "1.09", index, item.GetType());
 }
 
@@ -48,14 +47,19 @@ SetupItemTypeString IpItem(const char* value) {
 
 } // namespace
 
-TEST(SetupItemNumericTest, DecimalsFollowTheStep) {
-    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(1.0f), 0);
-    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.5f), 1);
-    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.25f), 2);
-    EXPECT_EQ(SetupItemTypeNumeric::getNumOfDecimalDigits(0.001f), 3);
-    EXPECT_EQ(Numeric(0.5f, 2.0f).UIValue(), "2.0");
-    EXPECT_EQ(Numeric(1.0f, 2.0f).UIValue(), "2");
-    EXPECT_EQ(Numeric(0.01f, 1.236f).UIValue(), "1.24");
+TEST(SetupItemNumericTest, ShownWithTheDecimalsOfTheStep) {
+    const struct {
+        float step;
+        float value;
+        const char* shown;
+    } cases[] = {{1.0f, 2.0f, "2"},
+                 {0.5f, 2.0f, "2.0"},
+                 {0.25f, -1.5f, "-1.50"},
+                 {0.001f, 0.5f, "0.500"},
+                 {0.01f, 1.236f, "1.24"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Numeric(c.step, c.value).UIValue(), c.shown) << c.step;
+    }
 }
 
 TEST(SetupItemNumericTest, SameValueWithinATenthOfTheStep) {
@@ -66,9 +70,7 @@ TEST(SetupItemNumericTest, SameValueWithinATenthOfTheStep) {
 
 TEST(SetupItemStringTest, IPv4Check) {
     std::string message;
-    EXPECT_FALSE(IpItem("192.168.1.256").CheckFieldValueIsCorrect(message));
-    EXPECT_EQ(message, "The data must be in IP Format (XXX.XXX.XXX.XXX)");
-    for (const char* bad : {"010.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "a.b.c.d", ""}) {
+    for (const char* bad : {"192.168.1.256", "010.0.0.1", "1.2.3", "1.2.3.4.5", "1.2.3.4 ", "a.b.c.d", ""}) {
         EXPECT_FALSE(IpItem(bad).CheckFieldValueIsCorrect(message)) << bad;
     }
     for (const char* good : {"10.0.0.1", "255.255.255.255", "0.0.0.0", "199.249.100.9"}) {
@@ -79,17 +81,10 @@ TEST(SetupItemStringTest, IPv4Check) {
     EXPECT_TRUE(plain.CheckFieldValueIsCorrect(message));
 }
 
-TEST(SetupItemStringTest, SameValueAndLimits) {
-    SetupItemTypeString a;
-    SetupItemTypeString b;
-    a.SetCurUIValue("abc");
-    b.SetCurUIValue("abc");
-    EXPECT_TRUE(a.SameValue(b));
-    b.SetCurUIValue("abC");
-    EXPECT_FALSE(a.SameValue(b));
-    a.SetCurUIValue(std::string(600, 'x'));
-    EXPECT_EQ(a.GetCurUIValue().size(), 511u);
-    EXPECT_EQ(a.UIValue(), a.GetCurUIValue());
+TEST(SetupItemStringTest, ValueIsCutAt511Characters) {
+    SetupItemTypeString item;
+    item.SetCurUIValue(std::string(600, 'x'));
+    EXPECT_EQ(item.UIValue(), std::string(511, 'x'));
 }
 
 TEST(SetupItemCheckboxTest, ValueTextAndComparisonUseTheMeaningfulBytes) {
@@ -125,77 +120,17 @@ TEST(SetupItemCheckboxTest, ElementsDescribeOneBitInsideTheArrays) {
     EXPECT_FALSE(item.AddElement(0, "one too many"));
 }
 
-TEST(SetupItemTest, DateTimeAlwaysChangedAndShownInLocalTime) {
+TEST(SetupItemTest, DateTimeShownInLocalTime) {
     setenv("TZ", "UTC", 1);
     tzset();
-    SetupItemTypeDateTime a;
-    SetupItemTypeDateTime b;
-    a.SetCurUIDateTime(1733500123);
-    b.SetCurUIDateTime(1733500123);
-    EXPECT_FALSE(a.SameValue(b));
-    EXPECT_EQ(a.UIValue(), "2024/12/06 15:48:43");
-}
-
-TEST(SetupItemTest, EqualsComparesIdAndKindOnly) {
-    SetupItemTypeList list;
-    SetupItemTypeNumeric numeric;
-    list.SetId(7);
-    numeric.SetId(7);
-    EXPECT_FALSE(list.Equals(numeric));
-    SetupItemTypeList other;
-    other.SetId(7);
-    other.SetDescription("different");
-    other.SetCurrentUIValue(3);
-    EXPECT_TRUE(list.Equals(other));
-    EXPECT_FALSE(list.SameValue(other));
-    other.SetId(8);
-    EXPECT_FALSE(list.Equals(other));
-    EXPECT_STREQ(SetupItemKindName(PROT_TYPE_CHECKBOXES), "PROT_TYPE_CHECKBOXES");
-}
-
-TEST(SetupItemArchiveTest, ListAndNumericRoundTrip) {
-    SetupItemTypeList list;
-    list.SetId(4000000000u);
-    list.SetDescription("Baud <&>");
-    list.SetAddDescription("bits/s");
-    list.SetFirstValue(-1);
-    list.SetDefaultValue(1);
-    list.SetCurrentValue(2);
-    list.SetCurrentUIValue(3);
-    list.AddItem("9600", -1);
-    list.AddItem("", 0);
-    const auto loadedList = RoundTrip(list, 5);
-    const auto& l = As<SetupItemTypeList>(loadedList);
-    EXPECT_EQ(l.GetId(), 4000000000u);
-    EXPECT_EQ(l.GetDescription(), "Baud <&>");
-    EXPECT_EQ(l.GetAddDescription(), "bits/s");
-    EXPECT_EQ(l.GetFirstValue(), -1);
-    EXPECT_EQ(l.GetDefaultValue(), 1);
-    EXPECT_EQ(l.GetCurrentValue(), 2);
-    EXPECT_EQ(l.GetCurrentUIValue(), 3);
-    EXPECT_EQ(l.GetItems(), list.GetItems());
-
-    SetupItemTypeNumeric numeric;
-    numeric.SetId(9);
-    numeric.SetMinValue(-10.5f);
-    numeric.SetMaxValue(300);
-    numeric.SetStepValue(0.25f);
-    numeric.SetDefValue(0.125f);
-    numeric.SetCurValue(12.75f);
-    numeric.SetCurUIValue(0.001f);
-    const auto loadedNumeric = RoundTrip(numeric, 0);
-    const auto& n = As<SetupItemTypeNumeric>(loadedNumeric);
-    EXPECT_EQ(n.GetMinValue(), -10.5f);
-    EXPECT_EQ(n.GetMaxValue(), 300.0f);
-    EXPECT_EQ(n.GetStepValue(), 0.25f);
-    EXPECT_EQ(n.GetDefValue(), 0.125f);
-    EXPECT_EQ(n.GetCurValue(), 12.75f);
-    EXPECT_FLOAT_EQ(n.GetCurUIValue(), 0.001f);
+    SetupItemTypeDateTime item;
+    item.SetCurUIDateTime(1733500123);
+    EXPECT_EQ(item.UIValue(), "2024/12/06 15:48:43");
 }
 
 TEST(SetupItemArchiveTest, DateTimeKeepsExactSecondsAndTheListKindsKey) {
     SetupItemTypeDateTime item;
-    item.SetId(3);
+    item.SetId(4000000000u);
     item.SetAddDescription("local time");
     item.SetCurDateTime(1733500123);
     item.SetCurUIDateTime(1733500001);
@@ -204,6 +139,7 @@ TEST(SetupItemArchiveTest, DateTimeKeepsExactSecondsAndTheListKindsKey) {
     EXPECT_NE(xml.find("<SetupItemTypeList_AddDescription_2 T=\"3\">"), std::string::npos);
     EXPECT_EQ(xml.find("SetupItemTypeDateTime_AddDescription"), std::string::npos);
     const auto& d = As<SetupItemTypeDateTime>(loaded);
+    EXPECT_EQ(d.GetId(), 4000000000u);
     EXPECT_EQ(d.GetAddDescription(), "local time");
     EXPECT_EQ(d.GetCurDateTime(), 1733500123);
     EXPECT_EQ(d.GetCurUIDateTime(), 1733500001);
@@ -222,9 +158,6 @@ TEST(SetupItemArchiveTest, DateTimeKeepsExactSecondsAndTheListKindsKey) {
 
 TEST(SetupItemArchiveTest, ConfidentialStringIsStoredOnlyEncrypted) {
     SetupItemTypeString item;
-    item.SetId(11);
-    item.SetMinLen(1);
-    item.SetMaxLen(32);
     item.SetDataMask(SetupItemTypeString::kMaskConfidential | 0x40);
     item.SetDefValue("default");
     item.SetCurValue("Printer-Pass1");
@@ -240,14 +173,6 @@ TEST(SetupItemArchiveTest, ConfidentialStringIsStoredOnlyEncrypted) {
     EXPECT_EQ(s.GetCurValue(), "Printer-Pass1");
     EXPECT_EQ(s.GetCurUIValue(), "Edited-Pass2");
     EXPECT_EQ(s.GetDefValue(), "default");
-    EXPECT_EQ(s.GetMinLen(), 1);
-    EXPECT_EQ(s.GetMaxLen(), 32);
-    EXPECT_EQ(s.GetDataMask(), SetupItemTypeString::kMaskConfidential | 0x40);
-
-    SetupItemTypeString plain;
-    plain.SetCurValue("visible");
-    RoundTrip(plain, 0, &xml);
-    EXPECT_NE(xml.find(TCFXDataManager::string_to_hex("visible")), std::string::npos);
 }
 
 TEST(SetupItemArchiveTest, ConfidentialValueThatIsNotEncryptedLoadsEmpty) {
@@ -260,22 +185,19 @@ TEST(SetupItemArchiveTest, ConfidentialValueThatIsNotEncryptedLoadsEmpty) {
     EXPECT_EQ(As<SetupItemTypeString>(loaded).GetCurValue(), "");
 }
 
-TEST(SetupItemArchiveTest, CheckboxesRoundTrip) {
+// Elements and current user-interface bytes also travel in the full sample; here the other arrays.
+TEST(SetupItemArchiveTest, CheckboxesStoreOnlyTheMeaningfulBytes) {
     SetupItemTypeCheckbox item;
-    item.SetId(21);
     item.SetAddDescription("flags");
     item.SetNumBits(12);
     item.DefValue()[0] = 1;
     item.CurValue()[1] = 0x0F;
     item.CurUIValue()[0] = 255;
     item.CurUIValue()[5] = 77; // beyond the meaningful bytes: not stored
-    ASSERT_TRUE(item.AddElement(0, "first"));
-    ASSERT_TRUE(item.AddElement(11, "last"));
     std::string xml;
     const auto loaded = RoundTrip(item, 4, &xml);
     EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_AddDescription_4 T=\"11\">"), std::string::npos);
     EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_CurUIValue_Size_4 T=\"30\">2<"), std::string::npos);
-    EXPECT_NE(xml.find("<SetupItemTypeCheckboxes_Elements_Size_4 T=\"30\">2<"), std::string::npos);
     const auto& c = As<SetupItemTypeCheckbox>(loaded);
     EXPECT_EQ(c.GetAddDescription(), "flags");
     EXPECT_EQ(c.GetNumBits(), 12);
@@ -283,10 +205,6 @@ TEST(SetupItemArchiveTest, CheckboxesRoundTrip) {
     EXPECT_EQ(c.GetCurValue()[1], 0x0F);
     EXPECT_EQ(c.GetCurUIValue()[0], 255);
     EXPECT_EQ(c.GetCurUIValue()[5], 0);
-    ASSERT_EQ(c.GetElements().size(), 2u);
-    EXPECT_EQ(c.GetElements()[1].Text, "last");
-    EXPECT_EQ(c.GetElements()[1].ByteIndex, 1);
-    EXPECT_EQ(c.GetElements()[1].BitMask, 8);
 }
 
 TEST(SetupItemArchiveTest, DamagedItemsStayInsideTheirLimits) {
