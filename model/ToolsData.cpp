@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr size_t kSlotSize = 64;
+
 // The tool id is the 1-based position of the mask bit.
 uint32_t IdOf(const ToolTag& tool) {
     uint32_t id = 1;
@@ -57,6 +59,22 @@ uint32_t ToolsData::GetToolTimeout(int toolNum, int id) {
         return static_cast<int>(t.ToolNum) == toolNum && static_cast<int>(IdOf(t)) == id;
     });
     return tool == table.end() ? kDefaultTimeout : tool->Timeout;
+}
+
+std::string ToolsData::ToolMaskDescription() {
+    const std::vector<ToolTag>& table = ToolsVector();
+    std::string text(kSlotSize * table.size(), '\0');
+    char count[8];
+    std::snprintf(count, sizeof count, "%02d", static_cast<int>(table.size()));
+    text.replace(0, 2, count, 2);
+    for (size_t k = 0; k < table.size(); ++k) {
+        const size_t start = k == 0 ? 2 : kSlotSize * k;
+        char entry[kSlotSize];
+        const int n = std::snprintf(entry, kSlotSize - (k == 0 ? 2 : 0), "%u-%u\t%s", table[k].ToolNum,
+                                    IdOf(table[k]), table[k].Name.c_str());
+        text.replace(start, static_cast<size_t>(std::max(0, n)), entry, static_cast<size_t>(std::max(0, n)));
+    }
+    return text;
 }
 
 std::string ToolsData::ToolsDescriptionText() {

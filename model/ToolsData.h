@@ -36,6 +36,9 @@ public:
     static bool ValidTool(int toolNum, int mask);
     // The table's time-out for the tool, kDefaultTimeout when the table has no such tool.
     static uint32_t GetToolTimeout(int toolNum, int id);
+    // "%02d" entry count, then each "%d-%d\t%s" (group, id, name) in its 64-byte slot, NUL-padded; the
+    // first slot starts right after the count.
+    static std::string ToolMaskDescription();
     // The help text listing the tool couples, as PrintToolsDescription prints it.
     static std::string ToolsDescriptionText();
     static void PrintToolsDescription();
