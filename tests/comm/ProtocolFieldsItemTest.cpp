@@ -1,7 +1,6 @@
 // Setup item answers ("<C4>"): links, the five kinds, their range checks and repairs, and refusals.
-#include "comm/ProtocolFields.h"
-
 #include "base/Log.h"
+#include "tests/comm/AnswerText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +10,9 @@
 
 namespace {
 
-std::string V(const std::string& content) {
-    return "<" + content + ">";
-}
-std::string T(const std::string& text) {
-    return text + std::string(1, '\0');
-}
-
-// STX, tag, body, checksum (low byte of the byte sum of tag and body), ETX. `delta` spoils the checksum.
+// STX, tag, body, checksum, ETX. `delta` spoils the checksum.
 std::string ItemAnswer(const std::string& body, int delta = 0) {
-    const std::string summed = V("C4") + body;
-    unsigned sum = 0;
-    for (unsigned char c : summed)
-        sum += c;
-    return "\x02" + summed + V(std::to_string((sum + delta) & 0xFF)) + "\x03";
-}
-
-struct Parsed {
-    AnswerRecord record;
-    uint64_t errors = 0;
-    OBJTYPE type = OBJTYPE_NONE;
-};
-
-Parsed Parse(const std::string& answer) {
-    ProtocolFields fields;
-    fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
-    Parsed p;
-    p.record = fields.CreateSetupItem(p.errors, nullptr, p.type);
-    return p;
+    return Summed("C4", body, delta);
 }
 
 // Item 101, no links, description without an additional one.
@@ -106,32 +80,26 @@ TEST(ProtocolFieldsItem, ViewOperationRules) {
 }
 
 TEST(ProtocolFieldsItem, ListRangeRepairs) {
-    // Current out of range, default in: current repaired, the UI value keeps what was received.
-    Parsed p = Parse(ItemAnswer(Head(1) + ListBody(1, 2, 7, 3)));
-    ASSERT_TRUE(p.record);
-    auto* list = p.record.Item<SetupItemTypeList>();
-    EXPECT_EQ(list->GetCurrentValue(), 2);
-    EXPECT_EQ(list->GetCurrentUIValue(), 7);
-    EXPECT_EQ(p.errors, 1u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 7, 3)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetCurrentValue(), 7);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 9);
-    EXPECT_EQ(p.errors, 2u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 3, 3)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 3);
-    EXPECT_EQ(p.errors, 1u);
-
-    // The value just past the last element is out of range.
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 4, 1, 3)));
-    EXPECT_EQ(p.errors, 1u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 1, 1, 0)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.errors, 2u);
+    struct Case {
+        int def, cur, count;  // elements 1..count
+        int wantDef, wantCur; // after the repair
+        uint64_t errors;
+    };
+    for (const Case& c : {
+             Case{2, 7, 3, 2, 2, 1}, // current out, default in: current := default
+             Case{9, 7, 3, 9, 7, 2}, // both out: no repair
+             Case{9, 3, 3, 3, 3, 1}, // default out, current in: default := current
+             Case{4, 1, 3, 1, 1, 1}, // just past the last element is out
+             Case{1, 1, 0, 1, 1, 2}, // no elements: both out
+         }) {
+        Parsed p = Parse(ItemAnswer(Head(1) + ListBody(1, c.def, c.cur, c.count)));
+        ASSERT_TRUE(p.record) << c.def << "/" << c.cur;
+        auto* list = p.record.Item<SetupItemTypeList>();
+        EXPECT_EQ(list->GetDefaultValue(), c.wantDef) << c.def << "/" << c.cur;
+        EXPECT_EQ(list->GetCurrentValue(), c.wantCur) << c.def << "/" << c.cur;
+        EXPECT_EQ(list->GetCurrentUIValue(), c.cur) << "the UI value keeps what was received";
+        EXPECT_EQ(p.errors, c.errors) << c.def << "/" << c.cur;
+    }
 }
 
 TEST(ProtocolFieldsItem, RefusesWrongChecksumAndShortAnswers) {
