@@ -101,31 +101,30 @@ TEST(ProtocolFieldsCut, HexadecimalFields) {
     EXPECT_TRUE(Cut("\x02<C80><$1x>\x03").IsType(2, FTYPE_VSTRING_VALUE));
 }
 
-TEST(ProtocolFieldsCheck, ErrorAnswers) {
-    DalvoraError code = 0;
-    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR5>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 105);
-    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR150>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 150);
-    EXPECT_TRUE(Cut("\x02<C3>\x15<ERR>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 101);
-    EXPECT_TRUE(Cut("\x02<C3>\x15<ERRx>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 101);
-}
-
-TEST(ProtocolFieldsCheck, PositiveAndMalformedAnswers) {
-    DalvoraError code = 0;
-    EXPECT_FALSE(Cut("\x02<C3><1><5><9>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 0);
-    EXPECT_FALSE(Cut("\x02<C3>\x15<5>\x03").CheckAnswer(&code)); // a NAK without an ERR text
-    EXPECT_TRUE(Cut("<C3>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 13);
-    code = 0;
-    EXPECT_TRUE(Cut("\x02<X3>\x03").CheckAnswer(&code));
-    EXPECT_EQ(code, 13);
-    EXPECT_TRUE(Cut("").CheckAnswer(&code));
-    EXPECT_TRUE(Cut("\x02").CheckAnswer(&code));
-    EXPECT_FALSE(Cut("\x02<C3>").CheckAnswer(&code)); // short lists are never read past their end
+TEST(ProtocolFieldsCheck, ErrorPositiveAndMalformedAnswers) {
+    struct Case {
+        std::string answer;
+        bool error;
+        DalvoraError code;
+    };
+    const std::vector<Case> cases = {
+        {"\x02<C3>\x15<ERR5>\x03", true, 105},
+        {"\x02<C3>\x15<ERR150>\x03", true, 150},
+        {"\x02<C3>\x15<ERR>\x03", true, 101},
+        {"\x02<C3>\x15<ERRx>\x03", true, 101},
+        {"\x02<C3><1><5><9>\x03", false, 0},
+        {"\x02<C3>\x15<5>\x03", false, 0}, // a NAK without an ERR text
+        {"<C3>\x03", true, 13},
+        {"\x02<X3>\x03", true, 13},
+        {"", true, 13},
+        {"\x02", true, 13},
+        {"\x02<C3>", false, 0}, // short lists are never read past their end
+    };
+    for (const Case& c : cases) {
+        DalvoraError code = 0;
+        EXPECT_EQ(Cut(c.answer).CheckAnswer(&code), c.error) << c.answer;
+        EXPECT_EQ(code, c.code) << c.answer;
+    }
 }
 
 TEST(ProtocolFieldsText, UnprintableBytesBecomeSpaces) {
