@@ -23,7 +23,6 @@ public:
     // Records that count bytes were read into ReadPosition(); returns true when the answer is complete.
     bool Add(size_t count);
 
-    bool IsComplete() const { return m_complete; }
     bool IsOverflowing() const { return m_fill + kReadSize > kMaxAnswerSize; }
     size_t Size() const { return m_fill; }
     // The filled part (which may hold bytes after the closing ETX).

@@ -1,7 +1,6 @@
 // Setup item answers ("<C4>"): links, the five kinds, their range checks and repairs, and refusals.
-#include "comm/ProtocolFields.h"
-
 #include "base/Log.h"
+#include "tests/comm/AnswerText.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,34 +10,9 @@
 
 namespace {
 
-std::string V(const std::string& content) {
-    return "<" + content + ">";
-}
-std::string T(const std::string& text) {
-    return text + std::string(1, '\0');
-}
-
-// STX, tag, body, checksum (low byte of the byte sum of tag and body), ETX. `delta` spoils the checksum.
+// STX, tag, body, checksum, ETX. `delta` spoils the checksum.
 std::string ItemAnswer(const std::string& body, int delta = 0) {
-    const std::string summed = V("C4") + body;
-    unsigned sum = 0;
-    for (unsigned char c : summed)
-        sum += c;
-    return "\x02" + summed + V(std::to_string((sum + delta) & 0xFF)) + "\x03";
-}
-
-struct Parsed {
-    AnswerRecord record;
-    uint64_t errors = 0;
-    OBJTYPE type = OBJTYPE_NONE;
-};
-
-Parsed Parse(const std::string& answer) {
-    ProtocolFields fields;
-    fields.CreateFields(reinterpret_cast<const uint8_t*>(answer.data()), static_cast<int>(answer.size()));
-    Parsed p;
-    p.record = fields.CreateSetupItem(p.errors, nullptr, p.type);
-    return p;
+    return Summed("C4", body, delta);
 }
 
 // Item 101, no links, description without an additional one.
@@ -60,8 +34,6 @@ TEST(ProtocolFieldsItem, ListItemWithLinks) {
     const std::string links = V("2") + V("H") + V("7") + V("1") + V("D,H") + V("8") + V("3");
     Parsed p = Parse(ItemAnswer(Head(1, links) + ListBody(1, 2, 3, 3)));
     ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_LIST);
-    EXPECT_EQ(p.record.Type(), OBJTYPE_SETUP_ITEM_LIST);
     auto* list = p.record.Item<SetupItemTypeList>();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetId(), 101u);
@@ -75,15 +47,10 @@ TEST(ProtocolFieldsItem, ListItemWithLinks) {
     ASSERT_EQ(p.record.Links().size(), 2u);
     ASSERT_EQ(list->GetLinks().size(), 2u);
     EXPECT_EQ(list->GetLinks()[1], p.record.Links()[1].get());
-    const SetupItemLink& hide = *p.record.Links()[0];
-    EXPECT_EQ(hide.GetIdDst(), 101u);
-    EXPECT_EQ(hide.GetIdSrc(), 7u);
-    EXPECT_EQ(hide.GetValueToCheck(), 1);
-    EXPECT_EQ(hide.GetViewFoundOp(), LINK_VIEW_HIDE);
-    EXPECT_EQ(hide.GetViewFailOp(), LINK_VIEW_SHOW);
-    const SetupItemLink& twoPart = *p.record.Links()[1];
-    EXPECT_EQ(twoPart.GetViewFoundOp(), LINK_VIEW_DISABLE);
-    EXPECT_EQ(twoPart.GetViewFailOp(), LINK_VIEW_HIDE);
+    const SetupItemLink& second = *p.record.Links()[1];
+    EXPECT_EQ(second.GetIdDst(), 101u);
+    EXPECT_EQ(second.GetIdSrc(), 8u);
+    EXPECT_EQ(second.GetValueToCheck(), 3);
 }
 
 TEST(ProtocolFieldsItem, ViewOperationRules) {
@@ -92,7 +59,9 @@ TEST(ProtocolFieldsItem, ViewOperationRules) {
         int found;
         int fail;
     };
-    for (const Case& c : {Case{"S", 0, 1}, Case{"D", 2, 0}, Case{"S,D", 0, 2}, Case{"H,S", 1, 0}}) {
+    for (const Case& c :
+         {Case{"H", LINK_VIEW_HIDE, LINK_VIEW_SHOW}, Case{"S", 0, 1}, Case{"D", 2, 0},
+          Case{"D,H", LINK_VIEW_DISABLE, LINK_VIEW_HIDE}, Case{"S,D", 0, 2}, Case{"H,S", 1, 0}}) {
         const std::string links = V("1") + V(c.text) + V("7") + V("1");
         Parsed p = Parse(ItemAnswer(Head(1, links) + ListBody(1, 1, 1, 1)));
         ASSERT_TRUE(p.record) << c.text;
@@ -106,38 +75,34 @@ TEST(ProtocolFieldsItem, ViewOperationRules) {
 }
 
 TEST(ProtocolFieldsItem, ListRangeRepairs) {
-    // Current out of range, default in: current repaired, the UI value keeps what was received.
-    Parsed p = Parse(ItemAnswer(Head(1) + ListBody(1, 2, 7, 3)));
-    ASSERT_TRUE(p.record);
-    auto* list = p.record.Item<SetupItemTypeList>();
-    EXPECT_EQ(list->GetCurrentValue(), 2);
-    EXPECT_EQ(list->GetCurrentUIValue(), 7);
-    EXPECT_EQ(p.errors, 1u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 7, 3)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetCurrentValue(), 7);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 9);
-    EXPECT_EQ(p.errors, 2u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 9, 3, 3)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.record.Item<SetupItemTypeList>()->GetDefaultValue(), 3);
-    EXPECT_EQ(p.errors, 1u);
-
-    // The value just past the last element is out of range.
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 4, 1, 3)));
-    EXPECT_EQ(p.errors, 1u);
-
-    p = Parse(ItemAnswer(Head(1) + ListBody(1, 1, 1, 0)));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.errors, 2u);
+    struct Case {
+        int def, cur, count;  // elements 1..count
+        int wantDef, wantCur; // after the repair
+        uint64_t errors;
+    };
+    for (const Case& c : {
+             Case{2, 7, 3, 2, 2, 1}, // current out, default in: current := default
+             Case{9, 7, 3, 9, 7, 2}, // both out: no repair
+             Case{9, 3, 3, 3, 3, 1}, // default out, current in: default := current
+             Case{4, 1, 3, 1, 1, 1}, // just past the last element is out
+             Case{1, 1, 0, 1, 1, 2}, // no elements: both out
+         }) {
+        Parsed p = Parse(ItemAnswer(Head(1) + ListBody(1, c.def, c.cur, c.count)));
+        ASSERT_TRUE(p.record) << c.def << "/" << c.cur;
+        auto* list = p.record.Item<SetupItemTypeList>();
+        EXPECT_EQ(list->GetDefaultValue(), c.wantDef) << c.def << "/" << c.cur;
+        EXPECT_EQ(list->GetCurrentValue(), c.wantCur) << c.def << "/" << c.cur;
+        EXPECT_EQ(list->GetCurrentUIValue(), c.cur) << "the UI value keeps what was received";
+        EXPECT_EQ(p.errors, c.errors) << c.def << "/" << c.cur;
+    }
 }
 
-TEST(ProtocolFieldsItem, RefusesWrongChecksumAndShortAnswers) {
+TEST(ProtocolFieldsItem, RefusesWrongChecksumUnknownKindAndShortAnswers) {
     const std::string body = Head(1, V("1") + V("H") + V("7") + V("1")) + ListBody(1, 2, 2, 3);
     EXPECT_TRUE(Parse(ItemAnswer(body)).record);
     EXPECT_FALSE(Parse(ItemAnswer(body, 1)).record);
+    EXPECT_FALSE(Parse(ItemAnswer(Head(6) + ListBody(1, 1, 1, 1))).record); // no such kind
+    EXPECT_FALSE(Parse(ItemAnswer(Head(0) + ListBody(1, 1, 1, 1))).record);
     // Every answer cut short after some field: the checksum field goes missing or moves.
     const std::string full = ItemAnswer(body);
     for (size_t cut = 2; cut < full.size() - 1; ++cut) {
@@ -157,15 +122,9 @@ TEST(ProtocolFieldsItem, AdditionalDescriptionAndLongTexts) {
     EXPECT_EQ(p.record.Get<SetupItemType>()->GetAddDescription(), "more");
 }
 
-TEST(ProtocolFieldsItem, UnknownKindRefused) {
-    EXPECT_FALSE(Parse(ItemAnswer(Head(6) + ListBody(1, 1, 1, 1))).record);
-    EXPECT_FALSE(Parse(ItemAnswer(Head(0) + ListBody(1, 1, 1, 1))).record);
-}
-
 TEST(ProtocolFieldsItem, NumericValuesAndChecks) {
     Parsed p = Parse(ItemAnswer(Head(2) + V("0.5") + V("10") + V("0.5") + V("2") + V("3.5")));
     ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_NUMERIC);
     auto* n = p.record.Item<SetupItemTypeNumeric>();
     ASSERT_NE(n, nullptr);
     EXPECT_FLOAT_EQ(n->GetMinValue(), 0.5f);
@@ -194,17 +153,12 @@ TEST(ProtocolFieldsItem, DateTimeReadByPosition) {
     for (const char* text : {"2024/03/05 14:07:09", "2024-03-05T14:07:09"}) {
         Parsed p = Parse(ItemAnswer(Head(3) + V(text)));
         ASSERT_TRUE(p.record) << text;
-        EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_DATETIME);
         auto* item = p.record.Item<SetupItemTypeDateTime>();
         const time_t when = static_cast<time_t>(item->GetCurDateTime());
         std::tm tm{};
         localtime_r(&when, &tm);
-        EXPECT_EQ(tm.tm_year, 124);
-        EXPECT_EQ(tm.tm_mon, 2);
-        EXPECT_EQ(tm.tm_mday, 5);
-        EXPECT_EQ(tm.tm_hour, 14);
-        EXPECT_EQ(tm.tm_min, 7);
-        EXPECT_EQ(tm.tm_sec, 9);
+        EXPECT_EQ(std::vector<int>({tm.tm_year, tm.tm_mon, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec}),
+                  std::vector<int>({124, 2, 5, 14, 7, 9}));
         EXPECT_EQ(item->GetCurUIDateTime(), item->GetCurDateTime());
     }
     EXPECT_FALSE(Parse(ItemAnswer(Head(3) + V("2024/03/05 14:07"))).record);
@@ -215,7 +169,6 @@ TEST(ProtocolFieldsItem, DateTimeReadByPosition) {
 TEST(ProtocolFieldsItem, StringItem) {
     Parsed p = Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("$0x201") + T("192.168.0.1") + T("10.0.0.2")));
     ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_STRING);
     auto* s = p.record.Item<SetupItemTypeString>();
     EXPECT_EQ(s->GetMinLen(), 1);
     EXPECT_EQ(s->GetMaxLen(), 15);
@@ -298,7 +251,6 @@ TEST(ProtocolFieldsItem, CheckboxSizeRule) {
 
     Parsed p = Parse(ItemAnswer(Head(5) + V("9") + V("3,0") + V("255,1") + elements));
     ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.type, OBJTYPE_SETUP_ITEM_CHECKBOX);
     auto* c = p.record.Item<SetupItemTypeCheckbox>();
     EXPECT_EQ(c->GetNumBits(), 9);
     EXPECT_EQ(c->GetDefValue()[0], 3);
