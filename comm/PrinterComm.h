@@ -84,6 +84,10 @@ public:
     void PrnCom_GetPrinterStatusExtended(CommLayer* layer, PrinterData* data, CommPortSettings* settings,
                                          unsigned char* out, int capacity, int* length);
 
+    // "VID|PID|SERIAL" into its parts; a missing part is left empty.
+    static bool ExtractUsbParamsFromName(const char* name, std::string& vid, std::string& pid,
+                                         std::string& serial);
+
 private:
     struct LiveStatusRequest;
 

@@ -32,6 +32,24 @@ void CloseAfterFailure(CommLayer& layer) {
 
 } // namespace
 
+bool PrinterComm::ExtractUsbParamsFromName(const char* name, std::string& vid, std::string& pid,
+                                           std::string& serial) {
+    vid.clear();
+    pid.clear();
+    serial.clear();
+    std::string_view text = name ? name : "";
+    std::string* parts[] = {&vid, &pid, &serial};
+    for (size_t i = 0; i < 3; ++i) {
+        // The serial number is the rest of the name, "|" included.
+        size_t bar = i < 2 ? text.find('|') : std::string_view::npos;
+        parts[i]->assign(text.substr(0, bar));
+        if (bar == std::string_view::npos)
+            break;
+        text.remove_prefix(bar + 1);
+    }
+    return true;
+}
+
 bool PrinterComm::OpenCommunicationPort(CommLayer* layer, CommPortSettings* settings) {
     constexpr const char* kWhere = "OpenCommunicationPort";
     Log::WriteLog(kWhere, "Begin");

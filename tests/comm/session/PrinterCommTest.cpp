@@ -269,3 +269,11 @@ TEST_F(Session, NoPrinterOrNoPortKindIsSix) {
     EXPECT_EQ(CodeOf([&] { comm.OpenCommunicationPort(&layer, &longName); }), kErrorDeviceNotFound);
     EXPECT_FALSE(data.GetGSI().has_value());
 }
+
+TEST(PrinterCommNames, UsbNameSplitsIntoThreeParts) {
+    std::string vid, pid, serial;
+    EXPECT_TRUE(PrinterComm::ExtractUsbParamsFromName("1F5B|0101|SIM|01", vid, pid, serial));
+    EXPECT_EQ(vid + "/" + pid + "/" + serial, "1F5B/0101/SIM|01");
+    PrinterComm::ExtractUsbParamsFromName("1F5B", vid, pid, serial);
+    EXPECT_EQ(vid + "/" + pid + "/" + serial, "1F5B//");
+}

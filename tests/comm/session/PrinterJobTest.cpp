@@ -105,34 +105,26 @@ TEST_F(Job, EveryKindOfExceptionBecomesAResult) {
     EXPECT_EQ(other.result, kJobUnexpectedFailure);
 }
 
-TEST_F(Job, ToolOfAnotherTypeIsFalseWithoutTouchingThePrinterAfterFindingIt) {
-    TranscribedPrinter printer(ShippedProfile("default"));
+TEST_F(Job, OnlyToolsOfTypeOneRunAndHandTheirAnswerOver) {
     const ToolTag headTest{1, 0x10, "HEAD TEST", 120000};
-    AnswerRecord answer;
+    for (const int type : {2, 1}) {
+        TranscribedPrinter printer(ShippedProfile("default"));
+        AnswerRecord answer;
 
-    const PrinterJobOutcome outcome = Run(printer, [&](PrinterJobSession& s) {
-        return printer_jobs::ExecOnDevice(s, 2, headTest, nullptr, -1, answer);
-    });
+        const PrinterJobOutcome outcome = Run(printer, [&](PrinterJobSession& s) {
+            return printer_jobs::ExecOnDevice(s, type, headTest, nullptr, -1, answer);
+        });
 
-    EXPECT_EQ(outcome.result, kJobFalseResult);
-    EXPECT_TRUE(answer.Empty());
-    // Finding the printer is the handshake only; a framed command would be "C" and its code.
-    for (const std::string& request : printer.Requests())
-        EXPECT_TRUE(request == "CAN" || request.rfind('C', 0) != 0) << request;
-}
-
-TEST_F(Job, ToolOfTypeOneHandsItsAnswerOver) {
-    TranscribedPrinter printer(ShippedProfile("default"));
-    const ToolTag headTest{1, 0x10, "HEAD TEST", 120000};
-    AnswerRecord answer;
-
-    const PrinterJobOutcome outcome = Run(printer, [&](PrinterJobSession& s) {
-        return printer_jobs::ExecOnDevice(s, 1, headTest, nullptr, -1, answer);
-    });
-
-    EXPECT_EQ(outcome.result, kJobSuccess);
-    EXPECT_EQ(CountOf(printer.Requests(), "C81"), 1u);
-    EXPECT_FALSE(answer.Empty());
+        EXPECT_EQ(outcome.result, type == 1 ? kJobSuccess : kJobFalseResult);
+        EXPECT_EQ(answer.Empty(), type != 1);
+        // Another type touches the printer only to find it: no framed command ("C" and a code).
+        const std::vector<std::string> requests = printer.Requests();
+        const auto framed = std::count_if(requests.begin(), requests.end(), [](const std::string& r) {
+            return r != "CAN" && r.rfind('C', 0) == 0;
+        });
+        EXPECT_EQ(framed > 0, type == 1) << type;
+        EXPECT_EQ(CountOf(requests, "C81"), type == 1 ? 1u : 0u);
+    }
 }
 
 TEST_F(Job, StatusReadsTheGeneralAndExtendedBytesTheDescriptionsOffer) {
