@@ -32,7 +32,7 @@ private:
 // A listening TCP socket with an ephemeral port, on 127.0.0.1 unless told otherwise.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(int backlog = 8, const char* address = "127.0.0.1");
+    explicit LoopbackServer(const char* address = "127.0.0.1");
 
     uint16_t Port() const { return m_port; }
     int ListenFd() const { return m_listen.Get(); }
