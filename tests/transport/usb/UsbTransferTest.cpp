@@ -95,6 +95,7 @@ TEST_F(UsbTransfer, StalledWriteReportsTheError) {
     EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
     EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
+    EXPECT_FALSE(port.IsDeviceLost()); // a stalled endpoint is not a printer gone
 }
 
 TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
