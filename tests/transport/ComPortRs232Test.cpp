@@ -1,20 +1,19 @@
 // The serial port over a real pty pair. A pty takes the terminal settings but has no UART behind it:
 // baud rate and flow control change nothing on the wire, and the modem-line query (TIOCMGET) fails
-// with ENOTTY, so here DSR/CTS are either ignored (always on) or unreadable (off) - the CTS wait runs
-// on scripted lines in SerialModemLinesTest; and output reaches the master's queue at once, so CleanTX
-// has nothing to discard there.
+// with ENOTTY, so here DSR/CTS are either ignored (always on), unreadable (off) or scripted (the CTS
+// wait); and output reaches the master's queue at once, so CleanTX has nothing to discard there.
 #include "transport/ComPortRs232.h"
 #include "tests/transport/PortTestSupport.h"
 
 #include "base/Clock.h"
 
-#include <fcntl.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <future>
 
@@ -61,6 +60,35 @@ protected:
     UniqueFd m_slaveHolder;
     std::string m_path;
 };
+
+// The DSR/CTS rules on scripted modem lines, since a pty has none: one state per query, the last holds.
+class SerialModemLines : public ComPortRs232Test {
+protected:
+    void SetUp() override {
+        ComPortRs232Test::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(m_port.Init(m_path.c_str(), 9600, 1, false), 1); // modem lines not ignored
+        ASSERT_EQ(m_port.Open(), 1);
+        m_port.SetModemStatusQuery([this](int) -> std::optional<int> {
+            const int now = m_lines.front();
+            if (m_lines.size() > 1)
+                m_lines.pop_front();
+            return now;
+        });
+    }
+    void Lines(std::deque<int> states) { m_lines = std::move(states); }
+    unsigned WriteText(const std::string& text, unsigned& error) {
+        const std::vector<unsigned char> data = Bytes(text);
+        return m_port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
+    }
+
+    ComPortRs232 m_port;
+    std::deque<int> m_lines{0};
+};
+
+constexpr int kDsr = TIOCM_DSR;
+constexpr int kCts = TIOCM_CTS;
 
 } // namespace
 
@@ -234,4 +262,49 @@ TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     error = 0;
     EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
     EXPECT_EQ(error, 1u);
+}
+
+TEST_F(SerialModemLines, WriteNeedsDsrAndWaitsForCtsInPollsOf50Milliseconds) {
+    struct Case {
+        const char* what;
+        std::deque<int> lines;
+        int writeTimeoutMs;
+        const char* error; // nullptr: written
+        size_t waits;
+    };
+    const Case cases[] = {
+        {"CTS comes on after two polls", {kDsr, kDsr, kDsr, kDsr | kCts}, 1000, nullptr, 2},
+        {"CTS stays off: timeout / 50 polls", {kDsr}, 200, "Write / Timeout Error (CTS 0)", 4},
+        {"CTS off without a write timeout", {kDsr}, 0, "Write / Timeout Error (CTS 0)", 0},
+        {"DSR drops while waiting", {kDsr, kDsr, 0}, 1000, "Write Error (DSR 0)", 1},
+        {"DSR off", {kCts}, 1000, "Write Error (DSR 0)", 0},
+    };
+    for (const Case& c : cases) {
+        Lines(c.lines);
+        m_port.SetWTimeout(c.writeTimeoutMs);
+        const size_t waitsBefore = m_log.Count("ComWrite", "Waiting CTS...");
+        unsigned error = 9;
+        EXPECT_EQ(WriteText("ticket", error), c.error ? 0u : 6u) << c.what;
+        EXPECT_EQ(error, c.error ? 1u : 0u) << c.what;
+        if (c.error) {
+            EXPECT_STREQ(m_port.GetLastErrorText(), c.error) << c.what;
+        }
+        EXPECT_EQ(m_log.Count("ComWrite", "Waiting CTS...") - waitsBefore, c.waits) << c.what;
+        // Only a written ticket reaches the line.
+        EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : Bytes("ticket"))
+            << c.what;
+    }
+}
+
+TEST_F(SerialModemLines, ReadNeedsDsrOnly) {
+    Lines({kDsr});
+    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
+    unsigned char buf[8];
+    unsigned error = 9;
+    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 2u);
+    EXPECT_EQ(error, 0u);
+
+    Lines({kCts});
+    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_STREQ(m_port.GetLastErrorText(), "Read Error (DSR 0)");
 }

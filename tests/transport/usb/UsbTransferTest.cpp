@@ -49,29 +49,20 @@ protected:
 };
 } // namespace
 
-TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunks) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
-    unsigned error = 1;
-    const std::vector<unsigned char> data = Pattern(200);
-    EXPECT_EQ(port.Write(data.data(), 200, &error), 200u);
-    EXPECT_EQ(error, 0u);
-    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8));
-    EXPECT_EQ(printer->Written(), data);
-    EXPECT_EQ(port.Write(data.data(), 64, &error), 64u);
-    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8, 64));
-}
-
-TEST_F(UsbTransfer, PausesOnceForEveryKilobyteSent) {
+TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunksWithAPauseAfterEachKilobyte) {
     // The pause lasts the multiplier in milliseconds.
     constexpr int kPauseMs = 3;
     constexpr uint64_t kPauseUs = kPauseMs * 1000;
     ComPortUsbIntPRN port(kPauseMs);
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    const std::vector<unsigned char> data = Pattern(200);
+    EXPECT_EQ(PausedWhileWriting(port, data), 0u);
+    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8));
+    EXPECT_EQ(printer->Written(), data);
     EXPECT_EQ(PausedWhileWriting(port, Pattern(1000)), 0u);
-    EXPECT_EQ(PausedWhileWriting(port, Pattern(2000)), kPauseUs);
+    EXPECT_EQ(PausedWhileWriting(port, Pattern(2000)), kPauseUs); // after the 16th transfer
     EXPECT_EQ(PausedWhileWriting(port, Pattern(3000)), 2 * kPauseUs);
-    EXPECT_EQ(printer->Written().size(), 6000u);
+    EXPECT_EQ(printer->Written().size(), 6200u);
     EXPECT_THAT(printer->OutTransferSizes(), Each(::testing::Le(64u)));
 }
 
