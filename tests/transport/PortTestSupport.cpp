@@ -28,10 +28,6 @@ std::string LogCapture::Text() const {
     return ReadWholeFile(m_dir.file(Log::kFileName));
 }
 
-bool LogCapture::Has(const std::string& where, const std::string& text) const {
-    return Text().find("[" + where + "]" + text + "\n") != std::string::npos;
-}
-
 size_t LogCapture::Count(const std::string& where, const std::string& text) const {
     const std::string log = Text();
     const std::string line = "[" + where + "]" + text + "\n";

@@ -21,7 +21,7 @@ public:
 
     std::string Text() const;
     // True when a line "[where]text" was logged.
-    bool Has(const std::string& where, const std::string& text) const;
+    bool Has(const std::string& where, const std::string& text) const { return Count(where, text) > 0; }
     // How many lines "[where]text" were logged.
     size_t Count(const std::string& where, const std::string& text) const;
 
