@@ -40,7 +40,6 @@ public:
     // The longest wait for a connection to be made, however the write timeout is set later.
     uint32_t GetConnectTimeout() const { return m_connectTimeoutMs; }
     const std::string& GetHost() const { return m_host; }
-    int GetTcpPort() const { return m_tcpPort; }
     uint32_t GetTimeoutMultiplier() const { return m_timeoutMultiplier; }
     void SetTimeoutMultiplier(uint32_t multiplier) { m_timeoutMultiplier = multiplier; }
 

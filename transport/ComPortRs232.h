@@ -44,12 +44,7 @@ public:
     unsigned GetTimeoutRX() override { return m_readTimeoutMs; }
 
     bool IsOpen() const { return m_fd.IsValid(); }
-    const std::string& GetDevicePath() const { return m_devicePath; }
-    int GetBaudRate() const { return m_baudRate; }
-    int GetFlowControl() const { return m_flowControl; }
     bool GetIgnoreModemLines() const { return m_ignoreModemLines; }
-    const termios& GetTerminalSettings() const { return m_settings; }
-    const SerialDevice& GetSerialDevice() const { return m_serialDevice; }
     const USBDevice& GetUsbDevice() const { return m_usbDevice; }
 
     // Modem status bits (TIOCM_*) of the open line, nullopt when they cannot be read. Replaceable,

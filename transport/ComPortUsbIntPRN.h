@@ -60,16 +60,11 @@ public:
                                          bool filterByClass, unsigned char deviceClass);
 
     // Identity of the target, as the upgrade procedures and tests read it.
-    const std::string& GetPid() const { return m_pid; }
     const std::string& GetVid() const { return m_vid; }
     const std::string& GetAddress() const { return m_address; }
-    bool IsInterfaceClaimed() const { return m_interfaceClaimed; }
     bool IsDeviceListHeld() const { return m_deviceListHeld; }
     int GetInEndpoint() const { return m_inEndpoint; }
     int GetOutEndpoint() const { return m_outEndpoint; }
-    // The saved port path (zeros when none) and how many of its numbers are used.
-    const std::array<uint8_t, kLocationSize>& GetLocation() const { return m_location; }
-    size_t GetLocationLength() const { return m_locationLength; }
 
 private:
     // Which identification found the target first; reopening repeats it.

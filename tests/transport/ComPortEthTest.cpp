@@ -8,8 +8,6 @@
 #include "base/Clock.h"
 
 #include <linux/sockios.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -54,90 +52,20 @@ bool NoConnectionWaiting(const LoopbackServer& server) {
 
 } // namespace
 
-TEST_F(ComPortEthTest, InitStoresWithoutConnectingAndOpenConnects) {
+TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
     ComPortEth port;
-    EXPECT_EQ(port.Init("127.0.0.1", m_server.Port()), 1);
-    EXPECT_FALSE(port.IsConnected());
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
-    EXPECT_EQ(port.Open(), 1);
-    EXPECT_TRUE(port.IsConnected());
-    EXPECT_TRUE(m_server.Accept().IsValid());
-    EXPECT_STREQ(port.GetLastErrorText(), "");
-}
-
-TEST_F(ComPortEthTest, HostNamesAbove254CharactersAreRefused) {
-    ComPortEth port;
+    // A host above the 254-character buffer is refused, not cut or overrun.
     EXPECT_EQ(port.Init(std::string(254, 'h').c_str(), 9100), 1);
     EXPECT_EQ(port.GetHost().size(), 254u);
     EXPECT_EQ(port.Init(std::string(255, 'h').c_str(), 9100), 0);
     EXPECT_EQ(port.GetHost(), "");
-    EXPECT_EQ(port.OpenEthernet(std::string(300, 'h').c_str(), 9100), -1);
-    EXPECT_FALSE(port.IsConnected());
-    EXPECT_TRUE(m_log.Has("OpenEthernet", "Open Device ERROR!!!"));
-}
-
-TEST_F(ComPortEthTest, RefusedConnectionFailsAndLeavesNoSocket) {
-    ComPortEth port;
-    EXPECT_EQ(port.OpenEthernet("127.0.0.1", UnusedLoopbackPort()), -1);
-    EXPECT_FALSE(port.IsConnected());
-    EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error");
-    const std::string log = m_log.Text();
-    EXPECT_TRUE(m_log.Has("OpenPort", "Error in connection()") ||
-                m_log.Has("OpenPort", "Error to connect socket"))
-        << log;
-    EXPECT_TRUE(m_log.Has("OpenEthernet", "Opening device IP: 127.0.0.1 Port: " +
-                                              std::to_string(UnusedLoopbackPort()) + " ..."));
-    EXPECT_TRUE(m_log.Has("Open", "Open ETH Device Error"));
-}
-
-TEST_F(ComPortEthTest, PortOutsideTheTcpRangeIsRefused) {
-    ComPortEth port;
-    EXPECT_EQ(port.OpenEthernet("127.0.0.1", 65536 + m_server.Port()), -1);
-    EXPECT_EQ(port.OpenEthernet("127.0.0.1", 0), -1);
-    EXPECT_EQ(port.OpenEthernet("127.0.0.1", -1), -1);
-    EXPECT_TRUE(m_log.Has("OpenPort", "Error to connect socket"));
-    EXPECT_TRUE(NoConnectionWaiting(m_server)); // it did not reach the server's port either
-}
-
-TEST_F(ComPortEthTest, PrinterThatNeverAcceptsTimesOut) {
-    // A listener whose accept queue is full drops further connection requests unanswered.
-    LoopbackServer full(0);
-    std::vector<UniqueFd> fillers;
-    for (int i = 0; i < 16; ++i) {
-        UniqueFd filler(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        sockaddr_in target{};
-        target.sin_family = AF_INET;
-        target.sin_port = htons(full.Port());
-        target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connect(filler.Get(), reinterpret_cast<sockaddr*>(&target), sizeof target);
-        pollfd entry{filler.Get(), POLLOUT, 0};
-        const bool completed = poll(&entry, 1, 200) > 0;
-        fillers.push_back(std::move(filler));
-        if (!completed)
-            break;
+    // Nobody listening; and ports outside the TCP range, which cut to 16 bits would reach the server.
+    for (int tcpPort : {int{UnusedLoopbackPort()}, 65536 + m_server.Port(), 0, -1}) {
+        EXPECT_EQ(port.OpenEthernet("127.0.0.1", tcpPort), -1) << tcpPort;
+        EXPECT_FALSE(port.IsConnected()) << tcpPort;
+        EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error") << tcpPort;
     }
-    Clock::SetScaleForTesting(0.1);
-    ComPortEth port;
-    port.SetWTimeout(300);
-    const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.OpenEthernet("127.0.0.1", full.Port()), -1);
-    EXPECT_GE(Clock::MonotonicMs() - start, 30u); // waited for the (scaled) write timeout
-    EXPECT_TRUE(m_log.Has("OpenPort", "Timeout or error()")) << m_log.Text();
-    EXPECT_FALSE(port.IsConnected());
-}
-
-TEST_F(ComPortEthTest, UnresolvableHostIsAWrongHostname) {
-    // Resolved inside an empty namespace, so that no query can leave the machine.
-    if (const std::string why = NetworkNamespace::Unavailable(); !why.empty())
-        GTEST_SKIP() << why;
-    NetworkNamespace isolated("e");
-    ASSERT_TRUE(isolated.Valid()) << isolated.Error();
-    ComPortEth port;
-    int result = 0;
-    ASSERT_TRUE(isolated.Run([&] { result = port.OpenEthernet("printer.invalid", 9100); }));
-    EXPECT_EQ(result, -1);
-    EXPECT_FALSE(port.IsConnected());
-    EXPECT_TRUE(m_log.Has("OpenPort", "Wrong hostname")) << m_log.Text();
+    EXPECT_TRUE(NoConnectionWaiting(m_server));
 }
 
 TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
@@ -153,35 +81,20 @@ TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
     EXPECT_EQ(received.get(), data);
 }
 
-TEST_F(ComPortEthTest, ReadReturnsWhatArrivedAndTimesOutOnSilence) {
-    ComPortEth port;
-    UniqueFd peer = Connect(port);
-    ASSERT_TRUE(SendAll(peer.Get(), Bytes("<STX>answer")));
-    unsigned char buf[64] = {};
-    unsigned error = 9;
-    EXPECT_EQ(port.Read(buf, 4, &error), 4u); // at most len
-    EXPECT_EQ(error, 0u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "<STX");
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 7u);
-
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u); // nothing more within the read timeout
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
-    EXPECT_TRUE(port.IsConnected()); // silence is not a broken connection
-}
-
-TEST_F(ComPortEthTest, TimeoutsAreMultipliedAndApplyToAnOpenConnection) {
+TEST_F(ComPortEthTest, SilenceOutlastsTheMultipliedReadTimeoutAndKeepsTheConnection) {
     ComPortEth port;
     UniqueFd peer = Connect(port);
     port.SetTimeoutMultiplier(20);
-    port.SetRTimeout(1000); // scaled to 10 ms, times 20
-    EXPECT_EQ(port.GetTimeoutRX(), 1000u);
+    port.SetRTimeout(1000); // on the open connection: scaled to 10 ms, times 20
     unsigned char buf[8];
     unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
     EXPECT_GE(Clock::MonotonicMs() - start, 150u);
     EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
+    EXPECT_TRUE(port.IsConnected()); // silence is not a broken connection
+    EXPECT_FALSE(port.IsDeviceLost());
 }
 
 TEST_F(ComPortEthTest, WritesToAPrinterThatStoppedReadingEnd) {
@@ -272,21 +185,6 @@ TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneRec
     EXPECT_EQ(ReadBytes(second.Get(), 100), data);
 }
 
-TEST_F(ComPortEthTest, WriteAndReadFailWhenThePrinterIsGone) {
-    ComPortEth port;
-    ASSERT_EQ(port.Init("127.0.0.1", UnusedLoopbackPort()), 1);
-    unsigned char buf[4] = {1, 2, 3, 4};
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Open Error (Device Error)");
-    EXPECT_TRUE(m_log.Has("EthWrite", "Open Error (Device Error)"));
-    error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_TRUE(m_log.Has("EthRead", "Open Error (Device Error)"));
-}
-
 TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputAndKeepsTheReadTimeout) {
     ComPortEth port;
     UniqueFd peer = Connect(port);
@@ -303,42 +201,36 @@ TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputAndKeepsTheReadTimeout) {
 }
 
 TEST_F(ComPortEthTest, CleanRXReturnsWhileThePrinterFloods) {
+    // A CleanRX that reads for as long as data comes never returns here; ctest's time-out ends it.
     ComPortEth port;
     UniqueFd peer = Connect(port);
     std::atomic<bool> stop{false};
+    std::atomic<bool> flooding{true};
+    std::atomic<uint64_t> sent{0};
     std::thread flood([&] {
         const std::vector<unsigned char> junk = Pattern(4096);
-        while (!stop && SendAll(peer.Get(), junk)) {
-        }
+        while (!stop && SendAll(peer.Get(), junk))
+            ++sent;
+        flooding = false;
     });
+    ASSERT_TRUE(WaitUntil([&] { return sent > 0; }));
     port.CleanRX();
+    const bool stillFlooding = flooding;
     stop = true;
     shutdown(peer.Get(), SHUT_RDWR); // wakes the flood if it is blocked in a send
     flood.join();
-    EXPECT_TRUE(m_log.Has("CleanRX", "End"));
+    EXPECT_TRUE(stillFlooding) << "the flood ended on its own: the case proves nothing";
 }
 
-TEST_F(ComPortEthTest, ReOpenMakesAFreshConnectionToTheSameTarget) {
+TEST_F(ComPortEthTest, ReOpenPausesThenConnectsAfreshToTheSameTarget) {
     ComPortEth port;
     UniqueFd first = Connect(port);
-    EXPECT_EQ(port.ReOpen(), 1);
-    EXPECT_EQ(ReadBytes(first.Get(), 1, 2000).size(), 0u); // the old connection was closed
-    UniqueFd second = m_server.Accept();
-    ASSERT_TRUE(second.IsValid());
-    EXPECT_EQ(port.GetHost(), "127.0.0.1");
-    EXPECT_EQ(port.GetTcpPort(), m_server.Port());
-}
-
-TEST_F(ComPortEthTest, CloseShutsTheConnectionAfterItsPause) {
-    ComPortEth port;
-    UniqueFd peer = Connect(port);
     Clock::SetScaleForTesting(0.05);
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Close(), 1);
-    EXPECT_GE(Clock::MonotonicMs() - start, 100u); // 2 s scaled by 0.05
-    EXPECT_FALSE(port.IsConnected());
-    EXPECT_EQ(ReadBytes(peer.Get(), 1, 2000).size(), 0u);
-    EXPECT_EQ(port.Close(), 1); // closing a closed port is harmless
+    EXPECT_EQ(port.ReOpen(), 1);
+    EXPECT_GE(Clock::MonotonicMs() - start, 100u);         // the 2 s closing pause, scaled by 0.05
+    EXPECT_EQ(ReadBytes(first.Get(), 1, 2000).size(), 0u); // the old connection was closed
+    EXPECT_TRUE(m_server.Accept().IsValid());
 }
 
 TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
@@ -360,7 +252,7 @@ TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
     ComPortEth port;
     UniqueFd peer;
     ASSERT_TRUE(isolated.Run([&] {
-        printer = std::make_unique<LoopbackServer>(8, printerAddress);
+        printer = std::make_unique<LoopbackServer>(printerAddress);
         if (port.OpenEthernet(printerAddress, printer->Port()) == 0)
             peer = printer->Accept();
     }));

@@ -21,33 +21,25 @@ const std::string kTag = "<VM><STSMOA><NAME>";
 } // namespace
 
 TEST(EthDiscoveryAnswer, NameSitsBetweenTheCharacterAfterTheTagAndTheLastOne) {
-    EXPECT_EQ(Parse(kTag + "<Kiosk-1>"), "Kiosk-1");
-    EXPECT_EQ(Parse("junk before " + kTag + "[Front desk]"), "Front desk");
-    EXPECT_EQ(Parse(kTag + "<>"), "");
-    EXPECT_EQ(Parse(kTag), "");
-    EXPECT_EQ(Parse(kTag + "<"), "");
-}
-
-TEST(EthDiscoveryAnswer, DatagramsThatAreNotAnswersAreRefused) {
-    EXPECT_FALSE(Parse("<VM><STSMOQ><NAME>"));                 // a query, e.g. our own echo
-    EXPECT_FALSE(Parse("<VM><STSMOA><NAM"));                   // cut tag
-    EXPECT_FALSE(Parse(std::string("x\0", 2) + kTag + "<A>")); // the text ends at its first NUL
-    EXPECT_FALSE(Parse(""));
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {kTag + "<Kiosk-1>", "Kiosk-1"},
+        {"junk before " + kTag + "[Front desk]", "Front desk"},
+        {kTag + "<>", ""},
+        {kTag, ""},
+        {kTag + "<", ""},
+        {kTag + std::string("<Ab>\0garbage", 12), "Ab"}, // the text ends at its first NUL
+        // A line feed in a name would split the listing into a bogus extra entry.
+        {kTag + "<Two\nLines\r>", "Two Lines "},
+        // Only the first kilobyte is read: the name loses its last byte there.
+        {kTag + "<" + std::string(3000, 'N') + ">", std::string(1024 - kTag.size() - 2, 'N')},
+        {"<VM><STSMOQ><NAME>", std::nullopt}, // a query, e.g. our own echo
+        {"<VM><STSMOA><NAM", std::nullopt},
+        {std::string("x\0", 2) + kTag + "<A>", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [datagram, name] : cases)
+        EXPECT_EQ(Parse(datagram), name) << datagram.substr(0, 40);
     EXPECT_FALSE(EthDiscovery::ParseAnswer(nullptr, 10));
-}
-
-TEST(EthDiscoveryAnswer, NameEndsAtNulAndNeverCarriesLineBreaks) {
-    EXPECT_EQ(Parse(kTag + std::string("<Ab>\0garbage", 12)), "Ab");
-    // A line feed in a name would split the listing into a bogus extra entry.
-    EXPECT_EQ(Parse(kTag + "<Two\nLines\r>"), "Two Lines ");
-}
-
-TEST(EthDiscoveryAnswer, OnlyTheFirstKilobyteCounts) {
-    const std::string oversized = kTag + "<" + std::string(3000, 'N') + ">";
-    const std::optional<std::string> name = Parse(oversized);
-    ASSERT_TRUE(name);
-    // 1024 bytes read: the tag, the opening character, and the name without the 1024th byte.
-    EXPECT_EQ(name->size(), 1024u - kTag.size() - 2);
 }
 
 TEST(EthDiscoveryTable, FirstAnswerOfAnAddressWinsAndOrderIsArrival) {

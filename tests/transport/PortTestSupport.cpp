@@ -28,10 +28,6 @@ std::string LogCapture::Text() const {
     return ReadWholeFile(m_dir.file(Log::kFileName));
 }
 
-bool LogCapture::Has(const std::string& where, const std::string& text) const {
-    return Text().find("[" + where + "]" + text + "\n") != std::string::npos;
-}
-
 size_t LogCapture::Count(const std::string& where, const std::string& text) const {
     const std::string log = Text();
     const std::string line = "[" + where + "]" + text + "\n";
@@ -41,14 +37,13 @@ size_t LogCapture::Count(const std::string& where, const std::string& text) cons
     return count;
 }
 
-LoopbackServer::LoopbackServer(int backlog, const char* host)
-    : m_listen(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+LoopbackServer::LoopbackServer(const char* host) : m_listen(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     inet_pton(AF_INET, host, &address.sin_addr);
     socklen_t size = sizeof address;
     if (!m_listen.IsValid() || bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(m_listen.Get(), backlog) != 0 ||
+        listen(m_listen.Get(), 8) != 0 ||
         getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
         throw std::runtime_error(std::string("cannot listen on ") + host);
     m_port = ntohs(address.sin_port);

@@ -21,7 +21,7 @@ public:
 
     std::string Text() const;
     // True when a line "[where]text" was logged.
-    bool Has(const std::string& where, const std::string& text) const;
+    bool Has(const std::string& where, const std::string& text) const { return Count(where, text) > 0; }
     // How many lines "[where]text" were logged.
     size_t Count(const std::string& where, const std::string& text) const;
 
@@ -32,7 +32,7 @@ private:
 // A listening TCP socket with an ephemeral port, on 127.0.0.1 unless told otherwise.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(int backlog = 8, const char* address = "127.0.0.1");
+    explicit LoopbackServer(const char* address = "127.0.0.1");
 
     uint16_t Port() const { return m_port; }
     int ListenFd() const { return m_listen.Get(); }

@@ -2,7 +2,6 @@
 // product filter, and the command line's list and "ANY" in bus order.
 #include "app/CmdLineOperations.h"
 #include "comm/CommLayer.h"
-#include "tests/support/ProcessRunner.h"
 #include "tests/transport/usb/UsbFixture.h"
 
 #include <linux/capability.h>
@@ -132,18 +131,3 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     EXPECT_EQ(settings.usbDeviceName, vid + "|0101|R2");
     EXPECT_EQ(opened, 0);
 }
-
-#ifdef DALVORA_BINARY
-// The real binary, started from the emulated machine: it inherits umockdev's preload and testbed, so
-// its libusb finds the emulated printers.
-TEST_F(UsbEnumeration, DalvoraBinaryListsTheEmulatedPrinters) {
-    testbed->Plug(Printer("7A", 1));
-    testbed->Plug(Printer(std::nullopt, 2, 0x0102));
-    ProcessResult r = RunProcess(DALVORA_BINARY, {"--usbdevlist", "-s"});
-    const std::string vid = Hex(ProductIds::kVendorId);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + BusOrderLines() + "\n");
-    EXPECT_THAT(BusOrderLines(), ::testing::AllOf(::testing::HasSubstr(vid + "|0101|7A\n"),
-                                                  ::testing::HasSubstr(vid + "|0102|\n")));
-}
-#endif

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "base/Clock.h"
+#include "sim/usb/UsbTestbed.h"
 #include "transport/ComPortUsbIntPRN.h"
 #include "transport/ProductIds.h"
-#include "sim/usb/UsbTestbed.h"
 
 #include <gtest/gtest.h>
 

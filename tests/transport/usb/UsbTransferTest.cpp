@@ -1,5 +1,5 @@
 // Bulk traffic with an emulated printer: 64-byte chunks and the pause after each kilobyte, failed
-// writes, reads and their time-out, discarding input, reopening, and a device pulled mid-transfer.
+// writes, the read time-out, discarding input, reopening, and a device pulled mid-transfer.
 #include "tests/transport/usb/UsbFixture.h"
 
 #include "base/Clock.h"
@@ -49,34 +49,24 @@ protected:
 };
 } // namespace
 
-TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunks) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
-    unsigned error = 1;
-    const std::vector<unsigned char> data = Pattern(200);
-    EXPECT_EQ(port.Write(data.data(), 200, &error), 200u);
-    EXPECT_EQ(error, 0u);
-    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8));
-    EXPECT_EQ(printer->Written(), data);
-    EXPECT_EQ(port.Write(data.data(), 64, &error), 64u);
-    EXPECT_EQ(port.Write(data.data(), 5, &error), 5u);
-    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8, 64, 5));
-}
-
-TEST_F(UsbTransfer, PausesOnceForEveryKilobyteSent) {
+TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunksWithAPauseAfterEachKilobyte) {
     // The pause lasts the multiplier in milliseconds.
     constexpr int kPauseMs = 3;
     constexpr uint64_t kPauseUs = kPauseMs * 1000;
     ComPortUsbIntPRN port(kPauseMs);
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
+    const std::vector<unsigned char> data = Pattern(200);
+    EXPECT_EQ(PausedWhileWriting(port, data), 0u);
+    EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(64, 64, 64, 8));
+    EXPECT_EQ(printer->Written(), data);
     EXPECT_EQ(PausedWhileWriting(port, Pattern(1000)), 0u);
-    EXPECT_EQ(PausedWhileWriting(port, Pattern(2000)), kPauseUs);
+    EXPECT_EQ(PausedWhileWriting(port, Pattern(2000)), kPauseUs); // after the 16th transfer
     EXPECT_EQ(PausedWhileWriting(port, Pattern(3000)), 2 * kPauseUs);
-    EXPECT_EQ(printer->Written().size(), 6000u);
+    EXPECT_EQ(printer->Written().size(), 6200u);
     EXPECT_THAT(printer->OutTransferSizes(), Each(::testing::Le(64u)));
 }
 
-TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAnswersAreCollected) {
+TEST_F(UsbTransfer, UpgradePacketsKeepTheirSize) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     const std::vector<unsigned char> data = Pattern(10000);
@@ -84,14 +74,7 @@ TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAnswersAreCollected) {
     EXPECT_EQ(port.WritePackets(data.data(), 10000, 0, 4096, &error), 10000u);
     EXPECT_EQ(error, 0u);
     EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(4096, 4096, 1808));
-    EXPECT_EQ(port.GetPacketSize(), ComPortUsbIntPRN::kPacketSize);
-    printer->QueueInput({1, 2, 3});
-    printer->QueueInput({4, 5});
-    printer->QueueInput({6, 7, 8, 9});
-    unsigned char answer[8] = {};
-    EXPECT_EQ(port.ReadAll(answer, 8, 2000, &error), 8);
-    EXPECT_EQ(error, 0u);
-    EXPECT_THAT(answer, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8));
+    EXPECT_EQ(printer->Written(), data);
 }
 
 TEST_F(UsbTransfer, StalledWriteReportsTheError) {
@@ -103,47 +86,31 @@ TEST_F(UsbTransfer, StalledWriteReportsTheError) {
     EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
     EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
-}
-
-TEST_F(UsbTest, WriteOnAPortNeverIdentifiedFails) {
-    testbed->Plug(Printer("N1", 1));
-    ComPortUsbIntPRN port;
-    unsigned error = 0;
-    const unsigned char byte = 0x10;
-    EXPECT_EQ(port.Write(&byte, 1, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Write Error---> error to reinit device");
+    EXPECT_FALSE(port.IsDeviceLost()); // a stalled endpoint is not a printer gone
 }
 
 TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
     EmulatedUsbDevice& printer = testbed->Plug(Printer("W1", 1));
+    const std::vector<unsigned char> data = Pattern(3);
+    unsigned error = 0;
+    ComPortUsbIntPRN never; // never identified: nothing to reopen
+    EXPECT_EQ(never.Write(data.data(), 3, &error), 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(never.GetLastErrorText(), "Write Error---> error to reinit device");
+
     ComPortUsbIntPRN port;
     ASSERT_EQ(port.Init("0101", "1"), 1);
     port.Close();
-    const std::vector<unsigned char> data = Pattern(3);
-    unsigned error = 1;
     EXPECT_EQ(port.Write(data.data(), 3, &error), 3u);
     EXPECT_EQ(error, 0u);
     EXPECT_TRUE(printer.Claimed(0));
     EXPECT_EQ(printer.Written(), data);
 }
 
-TEST_F(UsbTransfer, ReadReturnsWhatTheDeviceSent) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
-    printer->QueueInput({0x02, 'O', 'K', 0x03});
-    unsigned char buf[64] = {};
-    unsigned error = 1;
-    ASSERT_EQ(port.Read(buf, sizeof buf, &error), 4u);
-    EXPECT_EQ(error, 0u);
-    EXPECT_THAT(std::vector<unsigned char>(buf, buf + 4), ElementsAre(0x02, 'O', 'K', 0x03));
-}
-
 TEST_F(UsbTransfer, ReadTimesOutWithoutData) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(150);
-    EXPECT_EQ(port.GetTimeoutRX(), 150u);
     unsigned char buf[64];
     unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
@@ -195,16 +162,6 @@ TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
     EXPECT_EQ(port.Write(&byte, 1, &error), 1u);
     EXPECT_EQ(other.Written().size(), 1u);
     EXPECT_TRUE(byAddress->Written().empty());
-}
-
-TEST_F(UsbTransfer, ReOpenAfterOpenUsbFindsTheDeviceAgain) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port, "Q4"));
-    const int opens = printer->OpenCount();
-    ASSERT_EQ(port.ReOpen(), 1);
-    EXPECT_GT(printer->OpenCount(), opens);
-    EXPECT_TRUE(port.IsInterfaceClaimed());
-    EXPECT_EQ(port.GetAddress(), "4");
 }
 
 TEST_F(UsbTransfer, RemovedDeviceEndsReadsAtOnce) {
