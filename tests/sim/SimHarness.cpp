@@ -1,15 +1,10 @@
 // Test helpers; see SimHarness.h.
 #include "tests/sim/SimHarness.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <poll.h>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,44 +99,6 @@ int SimProcess::Stop(int signal) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-uint16_t PortFromLine(const std::string& line, const std::string& transport) {
-    const std::string prefix = "listening " + transport + " 127.0.0.1:";
-    if (line.rfind(prefix, 0) != 0)
-        return 0;
-    return static_cast<uint16_t>(std::stoul(line.substr(prefix.size())));
-}
-
-RawClient::~RawClient() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-void RawClient::Close() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
-bool RawClient::Connect(uint16_t port) {
-    Close();
-    m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        ::close(m_fd);
-        m_fd = -1;
-        return false;
-    }
-    return true;
-}
-
-void RawClient::Send(const Bytes& bytes) {
-    if (::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size()))
-        throw std::runtime_error("send failed");
-}
-
 bool FrameComplete(const Bytes& bytes) {
     const std::string text = S(bytes);
     const size_t begin = text.find("<DATABYTES>");
@@ -151,37 +108,8 @@ bool FrameComplete(const Bytes& bytes) {
     return end != std::string::npos && text.find('\x03', end) != std::string::npos;
 }
 
-Bytes RawClient::ReadAnswer(int quietMs) {
-    Bytes out;
-    while (!FrameComplete(out)) {
-        pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, quietMs) <= 0)
-            break;
-        uint8_t buf[4096];
-        const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buf, buf + n);
-    }
-    return out;
-}
-
-bool RawClient::WaitClosed(int ms) {
-    pollfd p{m_fd, POLLIN, 0};
-    if (::poll(&p, 1, ms) <= 0)
-        return false;
-    uint8_t b;
-    return ::recv(m_fd, &b, 1, MSG_PEEK) == 0;
-}
-
-Printer::Printer(const std::string& profileJson, const std::vector<std::string>& faultSwitches)
-    : state(sim::LoadProfileText(profileJson, "test")), faults([&] {
-          sim::FaultSet set;
-          for (const auto& f : faultSwitches)
-              sim::AddFault(set, f);
-          return set;
-      }()),
-      session(state, faults) {}
+Printer::Printer(const std::string& profileJson)
+    : state(sim::LoadProfileText(profileJson, "test")), session(state, faults) {}
 
 sim::Outcome Printer::Send(const Bytes& bytes) {
     std::vector<sim::Request> requests;

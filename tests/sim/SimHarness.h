@@ -1,5 +1,5 @@
-// Test helpers for the simulator: a raw byte client written from the host's side of the wire (not the
-// product's frame layer), a running simulator process, and the in-process printer.
+// Test helpers for the simulator: requests written from the host's side of the wire (not the product's
+// frame layer), a running simulator process, and the in-process printer.
 #pragma once
 
 #include "sim/Server.h"
@@ -39,36 +39,12 @@ private:
     std::string m_buffered;
 };
 
-// "listening tcp 127.0.0.1:40123" -> 40123; 0 when the line has another shape.
-uint16_t PortFromLine(const std::string& line, const std::string& transport);
-
-// A blocking TCP client with a receive limit.
-class RawClient {
-public:
-    RawClient() = default;
-    ~RawClient();
-    RawClient(const RawClient&) = delete;
-    RawClient& operator=(const RawClient&) = delete;
-
-    bool Connect(uint16_t port); // 127.0.0.1
-    void Close();
-    void Send(const Bytes& bytes);
-    // Bytes until ETX completes a frame (a DATABYTES block is skipped whole), the printer hangs up, or
-    // nothing came for `quietMs`.
-    Bytes ReadAnswer(int quietMs = 1000);
-    // True when the printer closed the connection within the time.
-    bool WaitClosed(int ms);
-
-private:
-    int m_fd = -1;
-};
-
 // True when the bytes form a complete frame ending in ETX (binary blocks skipped).
 bool FrameComplete(const Bytes& bytes);
 
 // The in-process printer: state, faults and session together.
 struct Printer {
-    explicit Printer(const std::string& profileJson, const std::vector<std::string>& faults = {});
+    explicit Printer(const std::string& profileJson);
     sim::Outcome Send(const Bytes& bytes); // one request, its outcome
     sim::PrinterState state;
     sim::FaultInjector faults;

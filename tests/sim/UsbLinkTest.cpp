@@ -1,6 +1,6 @@
 // The simulator's USB printer driven by a raw libusb host inside umockdev's testbed: commands cut into
-// small transfers, answers read in pieces, a fresh start for each host, faults, and the restart that
-// takes the printer off the bus and brings it back at the same place.
+// small transfers, answers read in pieces, a fresh start for each host, faults that cannot hang up,
+// and the restart that takes the printer off the bus and brings it back at the same place.
 #include "tests/sim/SimHarness.h"
 #include "tests/sim/UsbHost.h"
 
@@ -10,9 +10,7 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
-#include <set>
 #include <thread>
 
 using namespace simtest;
@@ -61,20 +59,15 @@ protected:
         EXPECT_TRUE(host->Write(request));
         return host->ReadAnswer();
     }
-    // Polls the transcript until it holds `text` `times` times (the server writes each line as it happens).
-    bool WaitForTranscript(const std::string& text, size_t times = 1) {
+    // Polls the transcript until it holds `text` (the server writes each line as it happens).
+    bool WaitForTranscript(const std::string& text) {
         const uint64_t end = Clock::MonotonicMs() + 5000;
-        for (;;) {
-            const std::string all = SimTranscript(dir.file("t.jsonl")).Text();
-            size_t found = 0;
-            for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
-                ++found;
-            if (found >= times)
-                return true;
+        while (SimTranscript(dir.file("t.jsonl")).Text().find(text) == std::string::npos) {
             if (Clock::MonotonicMs() >= end)
                 return false;
             Clock::SleepMs(10);
         }
+        return true;
     }
 
     TempDir dir;
@@ -100,23 +93,14 @@ const ListedDevice* Find(const std::vector<ListedDevice>& devices, const std::st
 
 } // namespace
 
-TEST_F(UsbPrinter, CommandCutIntoSmallTransfersIsStillOneCommand) {
+TEST_F(UsbPrinter, CommandsInSmallTransfersAndAnswersReadInPieces) {
     Start();
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     ASSERT_TRUE(host->Write(SetValueCommand("7", "1"), 3));
     EXPECT_EQ(S(host->ReadAnswer()), "\x02<C5>\x06\x03"s);
-    ASSERT_TRUE(host->Write(Command(0x06)));
-    EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos);
-}
-
-TEST_F(UsbPrinter, AnAnswerLongerThanTheReadWaitsForTheNextRead) {
-    Start();
-    Printer reference(SmallProfile());
-    const Bytes expected = reference.Send(Command(0x03)).answer; // the item id list
-    ASSERT_GT(expected.size(), 16u);
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
-    ASSERT_TRUE(host->Write(Command(0x03)));
-    EXPECT_EQ(host->ReadAnswer(1000, 5), expected);
+    // The item answer is longer than a read of 5 bytes: the rest waits for the next reads.
+    ASSERT_TRUE(host->Write(Command(0x04, {"7"})));
+    EXPECT_EQ(S(host->ReadAnswer(1000, 5)), "\x02<C4><7><0><1>Speed\0<0><0><0><0><2>Low\0High\0<238>\x03"s);
     EXPECT_FALSE(host->ReadOnce(64, 100).has_value()); // nothing left over
 }
 
@@ -131,20 +115,6 @@ TEST_F(UsbPrinter, ANewHostFindsNoAnswerLeftByTheLastOne) {
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_EQ(S(Exchange(Command(0x02))), S(Printer(SmallProfile()).Send(Command(0x02)).answer));
     EXPECT_FALSE(host->ReadOnce(64, 100).has_value());
-    // The transcript records both hosts' opens and closes (umockdev may tell a close after the next
-    // open) and their requests, all on USB.
-    host->Close();
-    ASSERT_TRUE(WaitForTranscript("\"disconnect\"", 2));
-    StopServer();
-    const SimTranscript transcript(dir.file("t.jsonl"));
-    std::multiset<std::string> events;
-    for (const nlohmann::json& line : transcript.Lines()) {
-        EXPECT_EQ(line["via"], "usb");
-        events.insert(line.value("event", "request"));
-    }
-    EXPECT_EQ(events, (std::multiset<std::string>{"connect", "connect", "disconnect", "disconnect", "request",
-                                                  "request"}));
-    EXPECT_EQ(transcript.Requests(), (std::vector<std::string>{"C1", "C2"}));
 }
 
 TEST_F(UsbPrinter, FaultsApplyButTheBusNeverHangsUp) {
@@ -159,21 +129,18 @@ TEST_F(UsbPrinter, FaultsApplyButTheBusNeverHangsUp) {
     EXPECT_EQ(S(Exchange(Command(0x03))), "\x02<C3>\x15<ERR42>\x03"s);
 }
 
-TEST_F(UsbPrinter, ResetLeavesTheBusForResetMsAndComesBackAtTheSamePlace) {
+TEST_F(UsbPrinter, ResetLeavesTheBusAndComesBackAtTheSamePlace) {
     Start();
     const std::vector<ListedDevice> before = host->List();
     ASSERT_NE(Find(before, name), nullptr);
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_EQ(S(Exchange(SetValueCommand("7", "1"))), "\x02<C5>\x06\x03"s);
     ASSERT_TRUE(host->Write(Command(0x06)));
-    const uint64_t start = Clock::MonotonicMs();
     ASSERT_TRUE(host->Write(Command(0x07)));
     ASSERT_TRUE(WaitListed(*host, name, false, 1000));
     EXPECT_FALSE(host->Write(Command(0x01))); // the old handle reaches nothing
     host->Close();
     ASSERT_TRUE(WaitListed(*host, name, true, 3000));
-    // 2000 ms scaled by 0.1.
-    EXPECT_GE(Clock::MonotonicMs() - start, 180u);
     const std::vector<ListedDevice> after = host->List();
     const ListedDevice* back = Find(after, name);
     ASSERT_NE(back, nullptr);
