@@ -7,11 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <regex>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -29,29 +25,17 @@ ProcessResult DalvoraWindow(const std::vector<std::string>& args) {
     return Dalvora(args, options);
 }
 
-const std::regex kLogLine(R"(\[\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[[^\]]*\][^\n]*)");
-
-int CountLogLines(const std::string& text) {
-    auto begin = std::sregex_iterator(text.begin(), text.end(), kLogLine);
-    return static_cast<int>(std::distance(begin, std::sregex_iterator()));
-}
-
 } // namespace
 
-TEST(Cli, HelpIsTheUsageTextExactly) {
+TEST(Cli, HelpIsTheUsageTextAndVersionOnlyTheRelease) {
     ProcessResult r = Dalvora({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 58);
     EXPECT_EQ(r.out, ExpectedUsageText(kBinary));
     EXPECT_EQ(Dalvora({"--help", "--usbdevlist"}).out, r.out); // answered before anything else
-}
-
-TEST(Cli, VersionPrintsOnlyTheRelease) {
-    ProcessResult r = Dalvora({"--version"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "Release: 1.1.1\n");
-    EXPECT_EQ(Dalvora({"--version", "-v", "--exectool"}).out, "Release: 1.1.1\n");
+    ProcessResult version = Dalvora({"--version", "-v", "--exectool"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "Release: 1.1.1\n");
 }
 
 TEST(Cli, WithoutOperationTheWindowOpens) {
@@ -68,15 +52,21 @@ TEST(Cli, WithoutOperationTheWindowOpens) {
               "toolfilename=\n");
 }
 
-TEST(Cli, ConsoleMessagesOnlyWithVerbose) {
+// Messages only with -v, log lines with -lv, nothing with -s; the status is the same each time.
+TEST(Cli, ConsoleMessagesLogAndSilence) {
     ProcessResult quiet = Dalvora({"--printerversion"});
     EXPECT_EQ(quiet.exitCode, 13);
     EXPECT_EQ(quiet.out, "");
     ProcessResult verbose = Dalvora({"--printerversion", "-v"});
     EXPECT_EQ(verbose.exitCode, 13);
-    EXPECT_NE(verbose.out.find("ARGS: usbdevlist=0"), std::string::npos);
     EXPECT_NE(verbose.out.find("type argument not valid\n"), std::string::npos);
     EXPECT_NE(verbose.out.find("Parameter not OK\n"), std::string::npos);
+    ProcessResult logged = Dalvora({"--printerversion", "-lv"});
+    EXPECT_EQ(logged.exitCode, 13);
+    EXPECT_NE(logged.out.find("][]Parameter not OK"), std::string::npos) << logged.out;
+    ProcessResult silent = Dalvora({"--printerversion", "-s", "-lv"});
+    EXPECT_EQ(silent.exitCode, 13);
+    EXPECT_EQ(silent.out, "");
 }
 
 TEST(Cli, ResultLineForToolUpgradeAndArchive) {
@@ -84,7 +74,6 @@ TEST(Cli, ResultLineForToolUpgradeAndArchive) {
     EXPECT_EQ(tool.exitCode, 14);
     EXPECT_EQ(tool.out, "Result: failure(14)\n");
     EXPECT_EQ(Dalvora({"--exectool", "-s"}).out, "");
-    EXPECT_EQ(Dalvora({"--printerversion", "-s"}).out, "");
     // --printerversion wins over --upgrade, and the upgrade flag still asks for the result line.
     ProcessResult both = Dalvora({"--upgrade", "--printerversion", "-lv"});
     EXPECT_NE(both.out.find("[perform_cmdline_operation]operation printerversion"), std::string::npos)
@@ -96,13 +85,12 @@ TEST(Cli, ResultLineForToolUpgradeAndArchive) {
 // any, are covered against emulated devices in the USB suite.)
 TEST(Cli, UsbListIsPrintedEvenWhenSilent) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--usbdevlist"}, {"--usbdevlist", "-s"}, {"--usbdevlist", "--sendtcfx"}}) {
+         {std::vector<std::string>{"--usbdevlist", "-s"}, {"--usbdevlist", "--sendtcfx"}}) {
         ProcessResult r = Dalvora(args);
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out.rfind("LIST USB DEVICES:\n", 0), 0u) << r.out;
-        EXPECT_EQ(r.out.back(), '\n');
+        EXPECT_EQ(r.out.find("Result: success\n") != std::string::npos, args[1] == "--sendtcfx") << r.out;
     }
-    EXPECT_NE(Dalvora({"--usbdevlist", "--sendtcfx"}).out.find("Result: success\n"), std::string::npos);
 }
 
 TEST(Cli, OverlongArgumentIsAParameterError) {
@@ -117,16 +105,6 @@ TEST(Cli, OverlongArgumentIsAParameterError) {
     EXPECT_EQ(fits.exitCode, 13);
     EXPECT_EQ(fits.out.find("longer than"), std::string::npos) << fits.out;
     EXPECT_NE(fits.out.find("type argument not valid\n"), std::string::npos) << fits.out;
-}
-
-TEST(Cli, ConsoleLogAndSilence) {
-    ProcessResult logged = Dalvora({"--printerversion", "-lv"});
-    EXPECT_EQ(logged.exitCode, 13);
-    EXPECT_GE(CountLogLines(logged.out), 2) << logged.out;
-    EXPECT_NE(logged.out.find("][]Parameter not OK"), std::string::npos);
-    ProcessResult silent = Dalvora({"--printerversion", "-s", "-lv"});
-    EXPECT_EQ(silent.exitCode, 13);
-    EXPECT_EQ(silent.out, "");
 }
 
 // -lf writes under the home directory of the password database; here a private one.
@@ -145,25 +123,11 @@ TEST(Cli, FileLogInTheHomeDirectory) {
     EXPECT_EQ(r.exitCode, 13) << r.err;
     EXPECT_EQ(r.out, "");
     const std::string written = ReadWholeFile(logFile);
-    EXPECT_GE(CountLogLines(written), 2) << written;
-    EXPECT_NE(written.find("[perform_cmdline_operation]operation printerversion\n"), std::string::npos)
-        << written;
+    const std::regex line(R"(\n\[\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\]\[perform_cmdline_operation\])"
+                          R"(operation printerversion\n)");
+    EXPECT_TRUE(std::regex_search("\n" + written, line)) << written;
 
     // Silence keeps a file log.
     run({"--printerversion", "-lf", "-s"});
     EXPECT_GT(ReadWholeFile(logFile).size(), written.size());
-}
-
-// A FIFO named as the script would block the program in open() before it ever connects.
-TEST(Cli, ScriptThatIsNotARegularFileIsAFileError) {
-    TempDir dir;
-    ASSERT_EQ(mkfifo(dir.file("job.spt").c_str(), 0600), 0);
-    ProcessOptions options;
-    options.timeoutMs = 20000;
-    ProcessResult r = RunProcess(
-        kBinary, {"--exectool", "-v", "-rtool", "1-6", dir.file("job.spt"), "-t", "eth", "-d", "127.0.0.1:9"},
-        options);
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 11);
-    EXPECT_NE(r.out.find("LoadBinFile FAILURE\n"), std::string::npos) << r.out;
 }

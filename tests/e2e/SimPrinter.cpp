@@ -1,7 +1,5 @@
 #include "tests/e2e/SimPrinter.h"
 
-#include <fstream>
-
 SimPrinter::SimPrinter(const SimOptions& options) : m_transcript(m_dir.file("transcript.jsonl")) {
     std::vector<std::string> args{"--profile", options.profile, "--transcript", m_transcript.Path()};
     if (options.pty) {
@@ -33,31 +31,38 @@ std::vector<std::string> SimPrinter::DeviceArgs() const {
     return {"-t", "eth", "-d", "127.0.0.1:" + std::to_string(m_port)};
 }
 
-std::vector<std::string> SimPrinter::SetValueIds() const {
+std::vector<std::string> SetValueIds(const SimTranscript& transcript, size_t from) {
     std::vector<std::string> ids;
-    for (const std::vector<std::string>& fields : m_transcript.FieldsOf("C5"))
-        if (!fields.empty())
-            ids.push_back(fields[0]);
+    const std::vector<std::vector<std::string>> all = transcript.FieldsOf("C5");
+    for (size_t i = from; i < all.size(); ++i)
+        ids.push_back(all[i].empty() ? "" : all[i][0]);
     return ids;
 }
 
-ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs) {
+namespace {
+
+ProcessOptions Quick(int timeoutMs) {
     ProcessOptions options;
-    options.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
-    options.env.emplace_back("DALVORA_TESTONLY_TIME_SCALE", kTimeScale);
+    options.env = {{"QT_QPA_PLATFORM", "offscreen"}, {"DALVORA_TESTONLY_TIME_SCALE", kTimeScale}};
     options.timeoutMs = timeoutMs;
-    return RunProcess(DALVORA_BINARY, args, options);
+    return options;
+}
+
+} // namespace
+
+ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs) {
+    return RunProcess(DALVORA_BINARY, args, Quick(timeoutMs));
+}
+
+ProcessResult UnderUsbSim(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
+                          int timeoutMs) {
+    return RunProcess(DALVORA_SIM_BINARY, Args(Args(simArgs, {"--usb", "--", DALVORA_BINARY}), args),
+                      Quick(timeoutMs));
 }
 
 ProcessResult DalvoraOverUsb(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
                              int timeoutMs) {
-    ProcessOptions options;
-    options.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
-    options.env.emplace_back("DALVORA_TESTONLY_TIME_SCALE", kTimeScale);
-    options.timeoutMs = timeoutMs;
-    std::vector<std::string> all = Args(simArgs, {"--usb", "--", DALVORA_BINARY});
-    all = Args(all, args);
-    return RunProcess(DALVORA_SIM_BINARY, Args(all, {"-t", "usb", "-d", "ANY"}), options);
+    return UnderUsbSim(simArgs, Args(args, {"-t", "usb", "-d", "ANY"}), timeoutMs);
 }
 
 std::vector<std::string> Args(std::vector<std::string> first, const std::vector<std::string>& second) {

@@ -8,8 +8,6 @@
 #include "tests/support/SimTranscript.h"
 #include "tests/support/TempDir.h"
 
-#include <nlohmann/json.hpp>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,26 +15,11 @@
 // Short enough for fast runs, long enough that a loaded machine still answers within the read timeouts.
 inline constexpr const char* kTimeScale = "0.1";
 
+// SimPrinter({.profile = "minimal"}), SimPrinter({.faults = {"silence"}}), SimPrinter({.pty = true}).
 struct SimOptions {
     std::string profile = "default";
-    std::vector<std::string> faults;
+    std::vector<std::string> faults = {};
     bool pty = false; // a serial line instead of TCP
-
-    static SimOptions Profile(std::string name) {
-        SimOptions o;
-        o.profile = std::move(name);
-        return o;
-    }
-    static SimOptions Faults(std::vector<std::string> switches) {
-        SimOptions o;
-        o.faults = std::move(switches);
-        return o;
-    }
-    static SimOptions Serial() {
-        SimOptions o;
-        o.pty = true;
-        return o;
-    }
 };
 
 class SimPrinter {
@@ -48,16 +31,9 @@ public:
     std::vector<std::string> DeviceArgs() const;
     uint16_t Port() const { return m_port; }
 
-    // Every transcript line so far.
-    std::vector<nlohmann::json> Transcript() const { return m_transcript.Lines(); }
-    // The request names ("C4", "GSI", ...) in order, and how many exchanges had this name.
-    std::vector<std::string> Requests() const { return m_transcript.Requests(); }
+    // What the printer saw, and how many exchanges had this request name ("C4", "GSI", ...).
+    const SimTranscript& Log() const { return m_transcript; }
     int Count(const std::string& request) const { return m_transcript.Count(request); }
-    // The ids of the set-value requests, in order.
-    std::vector<std::string> SetValueIds() const;
-    bool AnyConnection() const { return m_transcript.AnyConnection(); }
-
-    const TempDir& Dir() const { return m_dir; }
 
 private:
     TempDir m_dir;
@@ -70,8 +46,15 @@ private:
 // The real dalvora, with waits scaled down.
 ProcessResult Dalvora(const std::vector<std::string>& args, int timeoutMs = 60000);
 // The same as the USB host of a simulated USB printer (`dalvora-printer-sim --usb -- dalvora ...`),
-// which starts it under umockdev's preload; the device is "-t usb -d ANY".
+// which starts it under umockdev's preload; with the device "-t usb -d ANY" after the arguments.
+ProcessResult UnderUsbSim(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
+                          int timeoutMs = 60000);
 ProcessResult DalvoraOverUsb(const std::vector<std::string>& simArgs, const std::vector<std::string>& args,
                              int timeoutMs = 60000);
+// The first field (the item id) of each set-value request from the `from`th on.
+std::vector<std::string> SetValueIds(const SimTranscript& transcript, size_t from = 0);
+inline bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 // Joins option lists.
 std::vector<std::string> Args(std::vector<std::string> first, const std::vector<std::string>& second);
