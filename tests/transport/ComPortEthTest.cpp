@@ -7,13 +7,20 @@
 
 #include "base/Clock.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <linux/sockios.h>
+#include <netinet/in.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -50,6 +57,33 @@ bool NoConnectionWaiting(const LoopbackServer& server) {
     return !WaitReadable(server.ListenFd(), 0);
 }
 
+// Runs fn in a child process, so that a call that never returns can be given up on: the child is
+// killed when it has not finished after 30 s. What fn returned, or nullopt when the child was killed.
+std::optional<std::string> RunInChild(const std::function<std::string()>& fn) {
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0)
+        return std::nullopt;
+    UniqueFd reader(channel[0]);
+    UniqueFd writer(channel[1]);
+    const pid_t child = fork();
+    if (child == 0) {
+        const std::string report = fn(); // short: written at once, and read after the exit
+        _exit(write(writer.Get(), report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0
+                                                                                                       : 1);
+    }
+    writer.Reset();
+    const bool ended = child > 0 && WaitReadable(reader.Get(), 30000); // the report, or the child died
+    if (child > 0 && !ended)
+        kill(child, SIGKILL);
+    int status = 1;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    const std::vector<unsigned char> report = ReadBytes(reader.Get(), 4096, 0);
+    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return std::string(report.begin(), report.end());
+}
+
 } // namespace
 
 TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
@@ -59,8 +93,14 @@ TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
     EXPECT_EQ(port.GetHost().size(), 254u);
     EXPECT_EQ(port.Init(std::string(255, 'h').c_str(), 9100), 0);
     EXPECT_EQ(port.GetHost(), "");
-    // Nobody listening; and ports outside the TCP range, which cut to 16 bits would reach the server.
-    for (int tcpPort : {int{UnusedLoopbackPort()}, 65536 + m_server.Port(), 0, -1}) {
+    // Nobody listening (bound, so that the port stays free); and ports outside the TCP range, which cut
+    // to 16 bits would reach the server.
+    UniqueFd unused(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(unused.Get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(getsockname(unused.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+    for (int tcpPort : {int{ntohs(address.sin_port)}, 65536 + m_server.Port(), 0, -1}) {
         EXPECT_EQ(port.OpenEthernet("127.0.0.1", tcpPort), -1) << tcpPort;
         EXPECT_FALSE(port.IsConnected()) << tcpPort;
         EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error") << tcpPort;
@@ -185,7 +225,7 @@ TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneRec
     EXPECT_EQ(ReadBytes(second.Get(), 100), data);
 }
 
-TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputAndKeepsTheReadTimeout) {
+TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputKeepsTheReadTimeoutAndReturnsWhileThePrinterFloods) {
     ComPortEth port;
     UniqueFd peer = Connect(port);
     port.SetRTimeout(700);
@@ -198,12 +238,9 @@ TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputAndKeepsTheReadTimeout) {
     unsigned error = 0;
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 5u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 5), "fresh");
-}
 
-TEST_F(ComPortEthTest, CleanRXReturnsWhileThePrinterFloods) {
-    // A CleanRX that reads for as long as data comes never returns here; ctest's time-out ends it.
-    ComPortEth port;
-    UniqueFd peer = Connect(port);
+    // While the printer floods: a CleanRX that reads for as long as data comes never returns here, and
+    // ctest's time-out ends it.
     std::atomic<bool> stop{false};
     std::atomic<bool> flooding{true};
     std::atomic<uint64_t> sent{0};
@@ -267,17 +304,14 @@ TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
     ASSERT_TRUE(isolated.Ip({"addr", "del", "10.77.9.2/32", "dev", "lo"})) << isolated.Error();
 
     // In a child, so that a connect without limit (the system's own, minutes) can be given up on.
-    const std::optional<std::string> outcome = RunInChild(
-        [&] {
-            if (!EnterNamespace(isolated.Name()))
-                return std::string("the child could not enter the namespace");
-            const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
-            unsigned error = 0;
-            const unsigned written =
-                port.Write(command.data(), static_cast<unsigned>(command.size()), &error);
-            return std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
-        },
-        30000);
+    const std::optional<std::string> outcome = RunInChild([&] {
+        if (!EnterNamespace(isolated.Name()))
+            return std::string("the child could not enter the namespace");
+        const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
+        unsigned error = 0;
+        const unsigned written = port.Write(command.data(), static_cast<unsigned>(command.size()), &error);
+        return std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
+    });
     ASSERT_TRUE(outcome) << "the reconnecting write did not end";
     EXPECT_EQ(*outcome, "0 1 Open Error (Device Error)");
     EXPECT_TRUE(m_log.Has("OpenPort", "Timeout or error()")) << m_log.Text();
