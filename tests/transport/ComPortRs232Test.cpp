@@ -61,32 +61,6 @@ protected:
     std::string m_path;
 };
 
-// The DSR/CTS rules on scripted modem lines, since a pty has none: one state per query, the last holds.
-class SerialModemLines : public ComPortRs232Test {
-protected:
-    void SetUp() override {
-        ComPortRs232Test::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_EQ(m_port.Init(m_path.c_str(), 9600, 1, false), 1); // modem lines not ignored
-        ASSERT_EQ(m_port.Open(), 1);
-        m_port.SetModemStatusQuery([this](int) -> std::optional<int> {
-            const int now = m_lines.front();
-            if (m_lines.size() > 1)
-                m_lines.pop_front();
-            return now;
-        });
-    }
-    void Lines(std::deque<int> states) { m_lines = std::move(states); }
-    unsigned WriteText(const std::string& text, unsigned& error) {
-        const std::vector<unsigned char> data = Bytes(text);
-        return m_port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-    }
-
-    ComPortRs232 m_port;
-    std::deque<int> m_lines{0};
-};
-
 constexpr int kDsr = TIOCM_DSR;
 constexpr int kCts = TIOCM_CTS;
 
@@ -168,7 +142,7 @@ TEST_F(ComPortRs232Test, WriteToALineThatNeverDrainsEndsWithBufferFull) {
     EXPECT_FALSE(port.IsDeviceLost()); // a line that is slow to drain is still there
 }
 
-TEST_F(ComPortRs232Test, ReadTimesOutOnSilence) {
+TEST_F(ComPortRs232Test, ReadWaitsOutSilenceGivesAnAnswerUnderWayAPauseAndCleanRXDropsInput) {
     ComPortRs232 port;
     OpenPort(port);
     port.SetRTimeout(700);
@@ -180,13 +154,6 @@ TEST_F(ComPortRs232Test, ReadTimesOutOnSilence) {
     EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Read select() timeout! No data read");
     EXPECT_FALSE(port.IsDeviceLost());
-}
-
-TEST_F(ComPortRs232Test, AnAnswerUnderWayGetsAnExtraPauseToArriveWhole) {
-    ComPortRs232 port;
-    OpenPort(port);
-    unsigned char buf[64];
-    unsigned error = 0;
 
     // More than 7 bytes waiting: the rest of the answer is given the pause to arrive.
     ASSERT_TRUE(SendAll(m_master.Get(), Pattern(20)));
@@ -201,34 +168,11 @@ TEST_F(ComPortRs232Test, AnAnswerUnderWayGetsAnExtraPauseToArriveWhole) {
     slept = Clock::SleptUs();
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 7u);
     EXPECT_EQ(Clock::SleptUs(), slept);
-}
 
-TEST_F(ComPortRs232Test, ModemLinesReadAsOffWhenTheyCannotBeQueried) {
-    // Not ignored: a pty answers the modem-line query with ENOTTY, so DSR counts as off.
-    ComPortRs232 port;
-    ASSERT_EQ(port.Init(m_path.c_str(), 9600, 0, false), 1);
-    ASSERT_EQ(port.Open(), 1);
-    unsigned char buf[4] = {1, 2, 3, 4};
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Write Error (DSR 0)");
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("data")));
-    error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
-}
-
-TEST_F(ComPortRs232Test, CleanRXDropsUnreadInput) {
-    ComPortRs232 port;
-    OpenPort(port);
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("stale input")));
     ASSERT_TRUE(InputWaiting(11));
     port.CleanRX();
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("new")));
-    unsigned char buf[64];
-    unsigned error = 0;
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 3u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "new");
 }
@@ -264,7 +208,45 @@ TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     EXPECT_EQ(error, 1u);
 }
 
-TEST_F(SerialModemLines, WriteNeedsDsrAndWaitsForCtsInPollsOf50Milliseconds) {
+// A pty has no modem lines. Not ignored, their query fails and DSR counts as off; scripted, one state
+// per query, the last holds: reading needs DSR, writing DSR and CTS, waited for in polls of 50 ms.
+TEST_F(ComPortRs232Test, ModemLinesGateWritesAndReadsUnlessIgnored) {
+    ComPortRs232 port;
+    ASSERT_EQ(port.Init(m_path.c_str(), 9600, 1, false), 1); // RTS/CTS flow control
+    ASSERT_EQ(port.Open(), 1);
+    unsigned error = 0;
+    auto write = [&] {
+        const std::vector<unsigned char> ticket = Bytes("ticket");
+        error = 9;
+        return port.Write(ticket.data(), static_cast<unsigned>(ticket.size()), &error);
+    };
+    auto read = [&] {
+        unsigned char buf[8];
+        error = 9;
+        return port.Read(buf, sizeof buf, &error);
+    };
+    EXPECT_EQ(write(), 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Write Error (DSR 0)");
+    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
+    EXPECT_EQ(read(), 0u);
+    EXPECT_EQ(error, 1u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
+
+    std::deque<int> lines;
+    port.SetModemStatusQuery([&](int) -> std::optional<int> {
+        const int now = lines.front();
+        if (lines.size() > 1)
+            lines.pop_front();
+        return now;
+    });
+    lines = {kDsr};
+    EXPECT_EQ(read(), 2u);
+    EXPECT_EQ(error, 0u);
+    lines = {kCts};
+    EXPECT_EQ(read(), 0u);
+    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
+
     struct Case {
         const char* what;
         std::deque<int> lines;
@@ -280,31 +262,17 @@ TEST_F(SerialModemLines, WriteNeedsDsrAndWaitsForCtsInPollsOf50Milliseconds) {
         {"DSR off", {kCts}, 1000, "Write Error (DSR 0)", 0},
     };
     for (const Case& c : cases) {
-        Lines(c.lines);
-        m_port.SetWTimeout(c.writeTimeoutMs);
+        lines = c.lines;
+        port.SetWTimeout(c.writeTimeoutMs);
         const size_t waitsBefore = m_log.Count("ComWrite", "Waiting CTS...");
-        unsigned error = 9;
-        EXPECT_EQ(WriteText("ticket", error), c.error ? 0u : 6u) << c.what;
+        EXPECT_EQ(write(), c.error ? 0u : 6u) << c.what;
         EXPECT_EQ(error, c.error ? 1u : 0u) << c.what;
         if (c.error) {
-            EXPECT_STREQ(m_port.GetLastErrorText(), c.error) << c.what;
+            EXPECT_STREQ(port.GetLastErrorText(), c.error) << c.what;
         }
         EXPECT_EQ(m_log.Count("ComWrite", "Waiting CTS...") - waitsBefore, c.waits) << c.what;
         // Only a written ticket reaches the line.
         EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : Bytes("ticket"))
             << c.what;
     }
-}
-
-TEST_F(SerialModemLines, ReadNeedsDsrOnly) {
-    Lines({kDsr});
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
-    unsigned char buf[8];
-    unsigned error = 9;
-    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 2u);
-    EXPECT_EQ(error, 0u);
-
-    Lines({kCts});
-    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 0u);
-    EXPECT_STREQ(m_port.GetLastErrorText(), "Read Error (DSR 0)");
 }
