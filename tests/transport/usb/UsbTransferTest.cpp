@@ -1,5 +1,6 @@
 // Bulk traffic with an emulated printer: 64-byte chunks and the pause after each kilobyte, failed
 // writes, the read time-out, discarding input, reopening, and a device pulled mid-transfer.
+#include "tests/transport/PortTestSupport.h"
 #include "tests/transport/usb/UsbFixture.h"
 
 #include "base/Clock.h"
@@ -8,18 +9,11 @@
 
 #include <chrono>
 #include <future>
-#include <numeric>
 
 using ::testing::Each;
 using ::testing::ElementsAre;
 
 namespace {
-std::vector<unsigned char> Pattern(size_t size) {
-    std::vector<unsigned char> data(size);
-    std::iota(data.begin(), data.end(), static_cast<unsigned char>(1));
-    return data;
-}
-
 // Microseconds the write paused through the clock.
 uint64_t PausedWhileWriting(ComPortUsbIntPRN& port, const std::vector<unsigned char>& data) {
     unsigned error = 0;
@@ -40,10 +34,9 @@ public:
 
 class UsbTransfer : public UsbTest {
 protected:
-    void OpenPrinter(ComPortUsbIntPRN& port, const char* serial = "T1") {
-        printer = &testbed->Plug(Printer(serial, 1));
-        ASSERT_EQ(port.OpenUsb(Hex(ProductIds::kVendorId).c_str(), "0101", serial, true), 0)
-            << port.GetLastErrorText();
+    void OpenPrinter(ComPortUsbIntPRN& port) {
+        printer = &testbed->Plug(Printer("T1", 1));
+        ASSERT_EQ(port.OpenUsb(vid.c_str(), "0101", "T1", true), 0) << port.GetLastErrorText();
     }
     EmulatedUsbDevice* printer = nullptr;
 };
@@ -66,7 +59,7 @@ TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunksWithAPauseAfterEachKilobyte) {
     EXPECT_THAT(printer->OutTransferSizes(), Each(::testing::Le(64u)));
 }
 
-TEST_F(UsbTransfer, UpgradePacketsKeepTheirSize) {
+TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAStalledWriteFails) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     const std::vector<unsigned char> data = Pattern(10000);
@@ -75,14 +68,8 @@ TEST_F(UsbTransfer, UpgradePacketsKeepTheirSize) {
     EXPECT_EQ(error, 0u);
     EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(4096, 4096, 1808));
     EXPECT_EQ(printer->Written(), data);
-}
 
-TEST_F(UsbTransfer, StalledWriteReportsTheError) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     printer->FailWrites();
-    unsigned error = 0;
-    const std::vector<unsigned char> data = Pattern(100);
     EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
     EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
@@ -107,7 +94,7 @@ TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
     EXPECT_EQ(printer.Written(), data);
 }
 
-TEST_F(UsbTransfer, ReadTimesOutWithoutData) {
+TEST_F(UsbTransfer, ReadTimesOutWithoutDataAndCleanRXDiscardsEverythingPending) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(150);
@@ -123,17 +110,11 @@ TEST_F(UsbTransfer, ReadTimesOutWithoutData) {
     printer->QueueInput({0x42});
     EXPECT_EQ(port.Read(buf, sizeof buf, &error), 1u);
     EXPECT_EQ(buf[0], 0x42);
-}
 
-TEST_F(UsbTransfer, CleanRXDiscardsEverythingPending) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     for (unsigned char b : {1, 2, 3})
         printer->QueueInput({b, b, b});
     port.CleanRX();
     printer->QueueInput({0x55});
-    unsigned char buf[64] = {};
-    unsigned error = 0;
     ASSERT_EQ(port.Read(buf, sizeof buf, &error), 1u);
     EXPECT_EQ(buf[0], 0x55);
 }
@@ -152,7 +133,7 @@ TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
     }
     EmulatedUsbDevice& other = byAddress == &a ? b : a;
     ComPortUsbIntPRN port;
-    ASSERT_EQ(port.InitWithVid(Hex(ProductIds::kVendorId).c_str(), "0101", other.Setup().serial->c_str()), 1);
+    ASSERT_EQ(port.InitWithVid(vid.c_str(), "0101", other.Setup().serial->c_str()), 1);
     ASSERT_EQ(port.Open(), 1);
     ASSERT_EQ(port.ReOpen(), 1);
     EXPECT_TRUE(other.Claimed(0));
