@@ -66,22 +66,18 @@ std::optional<std::string> RunInChild(const std::function<std::string()>& fn) {
     UniqueFd reader(channel[0]);
     UniqueFd writer(channel[1]);
     const pid_t child = fork();
+    if (child < 0)
+        return std::nullopt;
     if (child == 0) {
-        const std::string report = fn(); // short: written at once, and read after the exit
-        _exit(write(writer.Get(), report.data(), report.size()) == static_cast<ssize_t>(report.size()) ? 0
-                                                                                                       : 1);
+        const std::string report = fn(); // short: one write, read after the exit
+        _exit(write(writer.Get(), report.data(), report.size()) < 0 ? 1 : 0);
     }
     writer.Reset();
-    const bool ended = child > 0 && WaitReadable(reader.Get(), 30000); // the report, or the child died
-    if (child > 0 && !ended)
-        kill(child, SIGKILL);
-    int status = 1;
-    if (child > 0)
-        waitpid(child, &status, 0);
+    const bool ended = WaitReadable(reader.Get(), 30000); // the report came, or the child died
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
     const std::vector<unsigned char> report = ReadBytes(reader.Get(), 4096, 0);
-    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return std::string(report.begin(), report.end());
+    return ended ? std::optional<std::string>(std::string(report.begin(), report.end())) : std::nullopt;
 }
 
 } // namespace
@@ -115,9 +111,7 @@ TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
     const std::vector<unsigned char> data = Pattern(200003);
     std::future<std::vector<unsigned char>> received =
         std::async(std::launch::async, [&] { return ReadBytes(peer.Get(), data.size()); });
-    unsigned error = 9;
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, data), Written(data.size(), 0));
     EXPECT_EQ(received.get(), data);
 }
 
@@ -126,12 +120,9 @@ TEST_F(ComPortEthTest, SilenceOutlastsTheMultipliedReadTimeoutAndKeepsTheConnect
     UniqueFd peer = Connect(port);
     port.SetTimeoutMultiplier(20);
     port.SetRTimeout(1000); // on the open connection: scaled to 10 ms, times 20
-    unsigned char buf[8];
-    unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, 150u);
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
     EXPECT_TRUE(port.IsConnected()); // silence is not a broken connection
     EXPECT_FALSE(port.IsDeviceLost());
@@ -144,16 +135,12 @@ TEST_F(ComPortEthTest, WritesToAPrinterThatStoppedReadingEnd) {
     // 0 is what the frame layer sets after opening: the stall limit still ends the send.
     for (int timeout : {1000, 0}) {
         port.SetWTimeout(timeout);
-        std::future<std::pair<unsigned, unsigned>> writing = std::async(std::launch::async, [&] {
-            unsigned error = 0;
-            const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-            return std::make_pair(written, error);
-        });
+        std::future<Written> writing = std::async(std::launch::async, [&] { return WriteOnce(port, data); });
         const bool ended = writing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         if (!ended)
             AbortConnection(peer); // lets the stuck send fail, so that the case can end
         EXPECT_TRUE(ended) << "write timeout " << timeout << ": the send never ended";
-        EXPECT_EQ(writing.get(), std::make_pair(0u, 1u)) << "write timeout " << timeout;
+        EXPECT_EQ(writing.get(), Written(0, 1)) << "write timeout " << timeout;
     }
     EXPECT_STREQ(port.GetLastErrorText(), "EthWrite Error");
     EXPECT_TRUE(port.IsConnected()); // a printer that is slow to read has not dropped the connection
@@ -166,13 +153,9 @@ TEST_F(ComPortEthTest, ClosedConnectionEndsReadsUntilTheNextWriteReconnects) {
     const size_t closes = m_log.Count("Close", "Begin");
     ASSERT_TRUE(SendAll(first.Get(), Bytes("\x02<C")));
     first.Reset(); // the printer closes in the middle of its answer
-    unsigned char buf[8];
-    unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 3u);
+    EXPECT_EQ(ReadOnce(port), Received("\x02<C", 0));
     for (int read = 0; read < 3; ++read) {
-        error = 0;
-        EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
-        EXPECT_EQ(error, 1u);
+        EXPECT_EQ(ReadOnce(port), Received("", 1));
         EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
     }
     EXPECT_TRUE(port.IsDeviceLost());
@@ -182,8 +165,7 @@ TEST_F(ComPortEthTest, ClosedConnectionEndsReadsUntilTheNextWriteReconnects) {
     EXPECT_EQ(m_log.Count("Close", "Begin"), closes);
 
     const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
-    EXPECT_EQ(port.Write(command.data(), static_cast<unsigned>(command.size()), &error), command.size());
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, command), Written(command.size(), 0));
     EXPECT_FALSE(port.IsDeviceLost());
     UniqueFd second = m_server.Accept();
     ASSERT_TRUE(second.IsValid());
@@ -209,16 +191,14 @@ TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneRec
     UniqueFd first = Connect(port);
     AbortConnection(first);
     const std::vector<unsigned char> data = Pattern(100);
-    unsigned error = 0;
-    int failures = 0;
-    for (int attempt = 0; attempt < 5 && failures == 0; ++attempt)
-        failures += port.Write(data.data(), 100, &error) == 0 ? 1 : 0;
-    ASSERT_EQ(failures, 1);
-    EXPECT_EQ(error, 1u);
+    Written outcome = WriteOnce(port, data);
+    for (int attempt = 1; attempt < 5 && outcome.first != 0; ++attempt)
+        outcome = WriteOnce(port, data); // until the reset has arrived
+    ASSERT_EQ(outcome, Written(0, 1));
     EXPECT_FALSE(port.IsConnected());
     EXPECT_TRUE(port.IsDeviceLost());
 
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 100u);
+    EXPECT_EQ(WriteOnce(port, data), Written(100, 0));
     EXPECT_FALSE(port.IsDeviceLost());
     UniqueFd second = m_server.Accept();
     ASSERT_TRUE(second.IsValid());
@@ -234,10 +214,7 @@ TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputKeepsTheReadTimeoutAndReturnsW
     port.CleanRX();
     EXPECT_EQ(port.GetTimeoutRX(), 700u);
     ASSERT_TRUE(SendAll(peer.Get(), Bytes("fresh")));
-    unsigned char buf[512];
-    unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 5u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 5), "fresh");
+    EXPECT_EQ(ReadOnce(port, 512), Received("fresh", 0));
 
     // While the printer floods: a CleanRX that reads for as long as data comes never returns here, and
     // ctest's time-out ends it.
@@ -296,20 +273,14 @@ TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
     ASSERT_TRUE(peer.IsValid()) << port.GetLastErrorText();
     port.SetWTimeout(0); // as the frame layer leaves it after opening
     AbortConnection(peer);
-    ASSERT_TRUE(WaitUntil([&] {
-        unsigned char byte = 0;
-        unsigned error = 0;
-        return port.Read(&byte, 1, &error) == 0 && port.IsDeviceLost();
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadOnce(port, 1).first.empty() && port.IsDeviceLost(); }));
     ASSERT_TRUE(isolated.Ip({"addr", "del", "10.77.9.2/32", "dev", "lo"})) << isolated.Error();
 
     // In a child, so that a connect without limit (the system's own, minutes) can be given up on.
     const std::optional<std::string> outcome = RunInChild([&] {
         if (!EnterNamespace(isolated.Name()))
             return std::string("the child could not enter the namespace");
-        const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
-        unsigned error = 0;
-        const unsigned written = port.Write(command.data(), static_cast<unsigned>(command.size()), &error);
+        const auto [written, error] = WriteOnce(port, Bytes("\x1c<EPOS>"));
         return std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
     });
     ASSERT_TRUE(outcome) << "the reconnecting write did not end";

@@ -84,7 +84,7 @@ TEST_F(ComPortRs232Test, RefusedRateOrFlowControlFailsBeforeTheDeviceIsTouched) 
     }
 }
 
-TEST_F(ComPortRs232Test, OpenPutsTheLineIntoRawModeWithTheChosenRateAndFlowControl) {
+TEST_F(ComPortRs232Test, OpenAndReOpenPutTheLineIntoRawModeWithTheChosenRateAndFlowControl) {
     const std::tuple<int, speed_t, int, tcflag_t, tcflag_t> cases[] = {
         {19200, B19200, 0, 0, 0},
         {1200, B1200, 1, CRTSCTS, 0},
@@ -100,6 +100,10 @@ TEST_F(ComPortRs232Test, OpenPutsTheLineIntoRawModeWithTheChosenRateAndFlowContr
         EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), CS8 | cflags) << baud;
         EXPECT_EQ(line.c_iflag, iflags) << baud;
         EXPECT_EQ(cfgetospeed(&line), speed) << baud;
+        EXPECT_EQ(port.ReOpen(), 1) << baud; // with the same settings
+        const termios reopened = LineSettings();
+        EXPECT_EQ(reopened.c_cflag, line.c_cflag) << baud;
+        EXPECT_EQ(cfgetospeed(&reopened), speed) << baud;
     }
 }
 
@@ -120,23 +124,25 @@ TEST_F(ComPortRs232Test, AUsbAdapterIsAVirtualPortAndReOpenFailsOnceItIsUnplugge
     EXPECT_FALSE(port.IsVirtualPort());
 }
 
-TEST_F(ComPortRs232Test, WriteToALineThatNeverDrainsEndsWithBufferFull) {
+TEST_F(ComPortRs232Test, WritesGoOutWholeAndOnALineThatNeverDrainsEndWithBufferFull) {
     ComPortRs232 port;
     OpenPort(port);
+    const std::vector<unsigned char> whole = Pattern(2500); // several packets of 1000
+    std::future<std::vector<unsigned char>> received =
+        std::async(std::launch::async, [&] { return ReadBytes(m_master.Get(), whole.size()); });
+    EXPECT_EQ(WriteOnce(port, whole), Written(whole.size(), 0));
+    EXPECT_EQ(received.get(), whole);
+
     const std::vector<unsigned char> data = Pattern(1 << 20); // far more than a pty buffers
     // 0 is what the frame layer sets after opening: the stall limit still ends the write.
     for (int timeout : {200, 0}) {
         port.SetWTimeout(timeout);
-        std::future<std::pair<unsigned, unsigned>> writing = std::async(std::launch::async, [&] {
-            unsigned error = 0;
-            const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-            return std::make_pair(written, error);
-        });
+        std::future<Written> writing = std::async(std::launch::async, [&] { return WriteOnce(port, data); });
         const bool ended = writing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         while (writing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             ReadBytes(m_master.Get(), data.size(), 100); // drains the line so that a stuck write ends
         EXPECT_TRUE(ended) << "write timeout " << timeout << ": the write never ended";
-        EXPECT_EQ(writing.get(), std::make_pair(0u, 1u)) << "write timeout " << timeout;
+        EXPECT_EQ(writing.get(), Written(0, 1)) << "write timeout " << timeout;
         EXPECT_STREQ(port.GetLastErrorText(), "Write Buffer Full");
     }
     EXPECT_FALSE(port.IsDeviceLost()); // a line that is slow to drain is still there
@@ -146,12 +152,9 @@ TEST_F(ComPortRs232Test, ReadWaitsOutSilenceGivesAnAnswerUnderWayAPauseAndCleanR
     ComPortRs232 port;
     OpenPort(port);
     port.SetRTimeout(700);
-    unsigned char buf[64];
-    unsigned error = 9;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, Clock::ScaledMs(700));
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Read select() timeout! No data read");
     EXPECT_FALSE(port.IsDeviceLost());
 
@@ -159,37 +162,21 @@ TEST_F(ComPortRs232Test, ReadWaitsOutSilenceGivesAnAnswerUnderWayAPauseAndCleanR
     ASSERT_TRUE(SendAll(m_master.Get(), Pattern(20)));
     ASSERT_TRUE(InputWaiting(20));
     uint64_t slept = Clock::SleptUs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 20u);
+    EXPECT_EQ(ReadOnce(port).first.size(), 20u);
     EXPECT_EQ(Clock::SleptUs() - slept, Clock::ScaledMs(ComPortRs232::kAnswerPauseMs) * 1000u);
 
     // Seven bytes or fewer: read at once.
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("7 bytes")));
     ASSERT_TRUE(InputWaiting(7));
     slept = Clock::SleptUs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 7u);
+    EXPECT_EQ(ReadOnce(port), Received("7 bytes", 0));
     EXPECT_EQ(Clock::SleptUs(), slept);
 
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("stale input")));
     ASSERT_TRUE(InputWaiting(11));
     port.CleanRX();
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("new")));
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 3u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "new");
-}
-
-TEST_F(ComPortRs232Test, ReOpenKeepsTheLineSettingsAndWritesGoOutWhole) {
-    ComPortRs232 port;
-    OpenPort(port, 4800, 0);
-    EXPECT_EQ(port.ReOpen(), 1);
-    const termios line = LineSettings();
-    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B4800));
-    const std::vector<unsigned char> data = Pattern(2500); // several packets of 1000
-    std::future<std::vector<unsigned char>> received =
-        std::async(std::launch::async, [&] { return ReadBytes(m_master.Get(), data.size()); });
-    unsigned error = 9;
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
-    EXPECT_EQ(error, 0u);
-    EXPECT_EQ(received.get(), data);
+    EXPECT_EQ(ReadOnce(port), Received("new", 0));
 }
 
 TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
@@ -203,9 +190,7 @@ TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_EQ(m_log.Count("Read", "Begin"), 1u);
     EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
-    error = 0;
-    EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(16)), Written(0, 1));
 }
 
 // A pty has no modem lines. Not ignored, their query fails and DSR counts as off; scripted, one state
@@ -214,23 +199,11 @@ TEST_F(ComPortRs232Test, ModemLinesGateWritesAndReadsUnlessIgnored) {
     ComPortRs232 port;
     ASSERT_EQ(port.Init(m_path.c_str(), 9600, 1, false), 1); // RTS/CTS flow control
     ASSERT_EQ(port.Open(), 1);
-    unsigned error = 0;
-    auto write = [&] {
-        const std::vector<unsigned char> ticket = Bytes("ticket");
-        error = 9;
-        return port.Write(ticket.data(), static_cast<unsigned>(ticket.size()), &error);
-    };
-    auto read = [&] {
-        unsigned char buf[8];
-        error = 9;
-        return port.Read(buf, sizeof buf, &error);
-    };
-    EXPECT_EQ(write(), 0u);
-    EXPECT_EQ(error, 1u);
+    const std::vector<unsigned char> ticket = Bytes("ticket");
+    EXPECT_EQ(WriteOnce(port, ticket), Written(0, 1));
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error (DSR 0)");
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
-    EXPECT_EQ(read(), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
 
     std::deque<int> lines;
@@ -241,10 +214,9 @@ TEST_F(ComPortRs232Test, ModemLinesGateWritesAndReadsUnlessIgnored) {
         return now;
     });
     lines = {kDsr};
-    EXPECT_EQ(read(), 2u);
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(ReadOnce(port), Received("ok", 0));
     lines = {kCts};
-    EXPECT_EQ(read(), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
 
     struct Case {
@@ -265,14 +237,13 @@ TEST_F(ComPortRs232Test, ModemLinesGateWritesAndReadsUnlessIgnored) {
         lines = c.lines;
         port.SetWTimeout(c.writeTimeoutMs);
         const size_t waitsBefore = m_log.Count("ComWrite", "Waiting CTS...");
-        EXPECT_EQ(write(), c.error ? 0u : 6u) << c.what;
-        EXPECT_EQ(error, c.error ? 1u : 0u) << c.what;
+        EXPECT_EQ(WriteOnce(port, ticket), c.error ? Written(0, 1) : Written(6, 0)) << c.what;
         if (c.error) {
             EXPECT_STREQ(port.GetLastErrorText(), c.error) << c.what;
         }
         EXPECT_EQ(m_log.Count("ComWrite", "Waiting CTS...") - waitsBefore, c.waits) << c.what;
         // Only a written ticket reaches the line.
-        EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : Bytes("ticket"))
+        EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : ticket)
             << c.what;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/Log.h"
+#include "transport/ComPort.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -50,6 +51,20 @@ UniqueFd LoopbackServer::Accept() const {
     if (!WaitReadable(m_listen.Get(), 5000))
         return UniqueFd();
     return UniqueFd(accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+}
+
+Written WriteOnce(ComPort& port, const std::vector<unsigned char>& data) {
+    unsigned error = 9;
+    const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
+    return {written, error};
+}
+
+Received ReadOnce(ComPort& port, size_t size) {
+    std::string data(size, '\0');
+    unsigned error = 9;
+    data.resize(
+        port.Read(reinterpret_cast<unsigned char*>(data.data()), static_cast<unsigned>(size), &error));
+    return {data, error};
 }
 
 bool WaitReadable(int fd, int timeoutMs) {

@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
+
+class ComPort;
 
 // Turns the log on into a private file for the lifetime of the object.
 class LogCapture {
@@ -41,6 +44,12 @@ private:
     UniqueFd m_listen;
     uint16_t m_port = 0;
 };
+
+// One Write or Read of a port: {bytes written, or those read; the error it reported}.
+using Written = std::pair<unsigned, unsigned>;
+using Received = std::pair<std::string, unsigned>;
+Written WriteOnce(ComPort& port, const std::vector<unsigned char>& data);
+Received ReadOnce(ComPort& port, size_t size = 64);
 
 bool WaitReadable(int fd, int timeoutMs);
 // Reads until `count` bytes arrived, the peer closed or timeoutMs passed without data.
