@@ -16,9 +16,8 @@ using ::testing::ElementsAre;
 namespace {
 // Microseconds the write paused through the clock.
 uint64_t PausedWhileWriting(ComPortUsbIntPRN& port, const std::vector<unsigned char>& data) {
-    unsigned error = 0;
     const uint64_t before = Clock::SleptUs();
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
+    EXPECT_EQ(WriteOnce(port, data), Written(data.size(), 0));
     return Clock::SleptUs() - before;
 }
 
@@ -70,8 +69,7 @@ TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAStalledWriteFails) {
     EXPECT_EQ(printer->Written(), data);
 
     printer->FailWrites();
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(100)), Written(0, 1));
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
     EXPECT_FALSE(port.IsDeviceLost()); // a stalled endpoint is not a printer gone
 }
@@ -79,17 +77,14 @@ TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAStalledWriteFails) {
 TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
     EmulatedUsbDevice& printer = testbed->Plug(Printer("W1", 1));
     const std::vector<unsigned char> data = Pattern(3);
-    unsigned error = 0;
     ComPortUsbIntPRN never; // never identified: nothing to reopen
-    EXPECT_EQ(never.Write(data.data(), 3, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(never, data), Written(0, 1));
     EXPECT_STREQ(never.GetLastErrorText(), "Write Error---> error to reinit device");
 
     ComPortUsbIntPRN port;
     ASSERT_EQ(port.Init("0101", "1"), 1);
     port.Close();
-    EXPECT_EQ(port.Write(data.data(), 3, &error), 3u);
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, data), Written(3, 0));
     EXPECT_TRUE(printer.Claimed(0));
     EXPECT_EQ(printer.Written(), data);
 }
@@ -98,25 +93,20 @@ TEST_F(UsbTransfer, ReadTimesOutWithoutDataAndCleanRXDiscardsEverythingPending) 
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(150);
-    unsigned char buf[64];
-    unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, 140u);
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Read timeout! No data read");
     EXPECT_FALSE(port.IsDeviceLost()); // a silent printer is still there
     // The transfer that timed out was cancelled: the next answer goes to the next read.
     printer->QueueInput({0x42});
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 1u);
-    EXPECT_EQ(buf[0], 0x42);
+    EXPECT_EQ(ReadOnce(port), Received("\x42", 0));
 
     for (unsigned char b : {1, 2, 3})
         printer->QueueInput({b, b, b});
     port.CleanRX();
     printer->QueueInput({0x55});
-    ASSERT_EQ(port.Read(buf, sizeof buf, &error), 1u);
-    EXPECT_EQ(buf[0], 0x55);
+    EXPECT_EQ(ReadOnce(port), Received("\x55", 0));
 }
 
 TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
@@ -138,9 +128,7 @@ TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
     ASSERT_EQ(port.ReOpen(), 1);
     EXPECT_TRUE(other.Claimed(0));
     EXPECT_FALSE(byAddress->Claimed(0));
-    const unsigned char byte = 0x21;
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(&byte, 1, &error), 1u);
+    EXPECT_EQ(WriteOnce(port, {0x21}), Written(1, 0));
     EXPECT_EQ(other.Written().size(), 1u);
     EXPECT_TRUE(byAddress->Written().empty());
 }
@@ -149,16 +137,11 @@ TEST_F(UsbTransfer, RemovedDeviceEndsReadsAtOnce) {
     CountingPort port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(600000); // ten minutes: only the removal can end the read in time
-    std::future<std::pair<unsigned, unsigned>> reading = std::async(std::launch::async, [&port] {
-        unsigned char buf[64];
-        unsigned error = 0;
-        const unsigned count = port.Read(buf, sizeof buf, &error);
-        return std::make_pair(count, error);
-    });
+    std::future<Received> reading = std::async(std::launch::async, [&port] { return ReadOnce(port); });
     // Before or during the read: either way it must end with the error.
     testbed->Unplug(*printer);
     ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    EXPECT_EQ(reading.get(), std::make_pair(0u, 1u));
+    EXPECT_EQ(reading.get(), Received("", 1));
     EXPECT_TRUE(port.IsDeviceLost());
 
     Clock::SetScaleForTesting(0.001); // a ReadAll that kept reading would spin for 600 ms, not 10 min
@@ -169,8 +152,6 @@ TEST_F(UsbTransfer, RemovedDeviceEndsReadsAtOnce) {
     EXPECT_EQ(error, 1u);
     EXPECT_EQ(port.reads - readsBefore, 1);
 
-    const std::vector<unsigned char> data = Pattern(100);
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(100)), Written(0, 1));
     EXPECT_EQ(port.Close(), 1);
 }
