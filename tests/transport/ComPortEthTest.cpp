@@ -8,22 +8,16 @@
 #include "base/Clock.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/sockios.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <future>
 #include <memory>
-#include <optional>
 #include <thread>
 
 namespace {
@@ -41,44 +35,13 @@ protected:
         return peer;
     }
 
+    // Nothing waits in the listener's accept queue: a connection would already be there, since a
+    // connect to loopback completes before it returns.
+    bool NoConnectionWaiting() const { return !WaitReadable(m_server.ListenFd(), 0); }
+
     LogCapture m_log;
     LoopbackServer m_server;
 };
-
-// Bytes a socket sent that the other side has not acknowledged yet.
-int Unacknowledged(int fd) {
-    int pending = -1;
-    return ioctl(fd, SIOCOUTQ, &pending) == 0 ? pending : -1;
-}
-
-// Nothing waits in the listener's accept queue: a connection would already be there, since a
-// connect to loopback completes before it returns.
-bool NoConnectionWaiting(const LoopbackServer& server) {
-    return !WaitReadable(server.ListenFd(), 0);
-}
-
-// Runs fn in a child process, so that a call that never returns can be given up on: the child is
-// killed when it has not finished after 30 s. What fn returned, or nullopt when the child was killed.
-std::optional<std::string> RunInChild(const std::function<std::string()>& fn) {
-    int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0)
-        return std::nullopt;
-    UniqueFd reader(channel[0]);
-    UniqueFd writer(channel[1]);
-    const pid_t child = fork();
-    if (child < 0)
-        return std::nullopt;
-    if (child == 0) {
-        const std::string report = fn(); // short: one write, read after the exit
-        _exit(write(writer.Get(), report.data(), report.size()) < 0 ? 1 : 0);
-    }
-    writer.Reset();
-    const bool ended = WaitReadable(reader.Get(), 30000); // the report came, or the child died
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    const std::vector<unsigned char> report = ReadBytes(reader.Get(), 4096, 0);
-    return ended ? std::optional<std::string>(std::string(report.begin(), report.end())) : std::nullopt;
-}
 
 } // namespace
 
@@ -101,7 +64,7 @@ TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
         EXPECT_FALSE(port.IsConnected()) << tcpPort;
         EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error") << tcpPort;
     }
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
 }
 
 TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
@@ -161,7 +124,7 @@ TEST_F(ComPortEthTest, ClosedConnectionEndsReadsUntilTheNextWriteReconnects) {
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_TRUE(m_log.Has("EthRead", "Connection closed by the printer"));
     // No new connection in the middle of an answer, and no closing pause for each empty read.
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
     EXPECT_EQ(m_log.Count("Close", "Begin"), closes);
 
     const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
@@ -183,7 +146,7 @@ TEST_F(ComPortEthTest, ResetConnectionEndsReadAllAtOnce) {
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_EQ(m_log.Count("EthRead", "Begin"), 1u);
     EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
 }
 
 TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneReconnects) {
@@ -210,7 +173,10 @@ TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputKeepsTheReadTimeoutAndReturnsW
     UniqueFd peer = Connect(port);
     port.SetRTimeout(700);
     ASSERT_TRUE(SendAll(peer.Get(), Pattern(300)));
-    ASSERT_TRUE(WaitUntil([&] { return Unacknowledged(peer.Get()) == 0; })); // all of it at the port
+    ASSERT_TRUE(WaitUntil([&] { // all of it acknowledged, so at the port
+        int unacknowledged = -1;
+        return ioctl(peer.Get(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+    }));
     port.CleanRX();
     EXPECT_EQ(port.GetTimeoutRX(), 700u);
     ASSERT_TRUE(SendAll(peer.Get(), Bytes("fresh")));
@@ -276,14 +242,17 @@ TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
     ASSERT_TRUE(WaitUntil([&] { return ReadOnce(port, 1).first.empty() && port.IsDeviceLost(); }));
     ASSERT_TRUE(isolated.Ip({"addr", "del", "10.77.9.2/32", "dev", "lo"})) << isolated.Error();
 
-    // In a child, so that a connect without limit (the system's own, minutes) can be given up on.
-    const std::optional<std::string> outcome = RunInChild([&] {
-        if (!EnterNamespace(isolated.Name()))
-            return std::string("the child could not enter the namespace");
-        const auto [written, error] = WriteOnce(port, Bytes("\x1c<EPOS>"));
-        return std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
+    // A connect without a limit of its own (the system's, minutes) would outlast this wait.
+    std::string outcome;
+    std::future<bool> writing = std::async(std::launch::async, [&] {
+        return isolated.Run([&] {
+            const auto [written, error] = WriteOnce(port, Bytes("\x1c<EPOS>"));
+            outcome = std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
+        });
     });
-    ASSERT_TRUE(outcome) << "the reconnecting write did not end";
-    EXPECT_EQ(*outcome, "0 1 Open Error (Device Error)");
+    ASSERT_EQ(writing.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "the reconnecting write did not end";
+    ASSERT_TRUE(writing.get());
+    EXPECT_EQ(outcome, "0 1 Open Error (Device Error)");
     EXPECT_TRUE(m_log.Has("OpenPort", "Timeout or error()")) << m_log.Text();
 }
