@@ -22,39 +22,34 @@ namespace {
 
 const std::string kTag = "<VM><STSMOA><NAME>";
 
-struct Query {
-    std::string bytes;
-    std::string destination;
-    uint16_t sourcePort = 0;
-};
-
 // What one discovery found, and what the printer saw of it.
 struct Discovery {
     std::vector<std::string> devices;
     std::string error;
-    std::vector<Query> queries;
+    std::multiset<std::string> queries; // "<bytes> from <port> to <address>"
     std::atomic<uint64_t> flooded{0};
 };
 
-// The next datagram on fd, with the address it was sent to.
-Query Receive(int fd, sockaddr_in& source) {
+// The next datagram on fd, described with its source port and the address it was sent to.
+std::string Receive(int fd, sockaddr_in& source) {
     char data[2048];
     char control[256];
     iovec vector{data, sizeof data};
-    msghdr message{};
-    message.msg_name = &source;
-    message.msg_namelen = sizeof source;
-    message.msg_iov = &vector;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    msghdr message{.msg_name = &source,
+                   .msg_namelen = sizeof source,
+                   .msg_iov = &vector,
+                   .msg_iovlen = 1,
+                   .msg_control = control,
+                   .msg_controllen = sizeof control,
+                   .msg_flags = 0};
     const ssize_t got = recvmsg(fd, &message, 0);
-    Query query{std::string(data, got > 0 ? static_cast<size_t>(got) : 0), "", ntohs(source.sin_port)};
+    std::string query = std::string(data, got > 0 ? static_cast<size_t>(got) : 0) + " from " +
+                        std::to_string(ntohs(source.sin_port)) + " to ";
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
         char text[INET_ADDRSTRLEN] = {};
         if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
-            query.destination = inet_ntop(
-                AF_INET, &reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c))->ipi_addr, text, sizeof text);
+            query += inet_ntop(AF_INET, &reinterpret_cast<const in_pktinfo*>(CMSG_DATA(c))->ipi_addr, text,
+                               sizeof text);
     }
     return query;
 }
@@ -112,7 +107,7 @@ protected:
             while (client.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
                 if (!WaitReadable(listener.Get(), 20))
                     continue;
-                found.queries.push_back(Receive(listener.Get(), peer));
+                found.queries.insert(Receive(listener.Get(), peer));
                 answer(peer);
                 if (flood && flooders.empty())
                     for (int i = 0; i < 3; ++i)
@@ -143,13 +138,9 @@ TEST_F(EthDiscoveryNetns, PrinterAnswerIsListedWithItsAddressAndName) {
     EXPECT_EQ(found.devices, std::vector<std::string>{"10.77.0.2:9100(Kiosk-1)"});
 
     // The query: 18 bytes from port 15001, to the limited broadcast and to the interface broadcast.
-    std::set<std::string> destinations;
-    for (const Query& query : found.queries) {
-        EXPECT_EQ(query.bytes, "<VM><STSMOQ><NAME>");
-        EXPECT_EQ(query.sourcePort, 15001);
-        destinations.insert(query.destination);
-    }
-    EXPECT_EQ(destinations, (std::set<std::string>{"255.255.255.255", "10.77.0.255"}));
+    const std::set<std::string> queries(found.queries.begin(), found.queries.end());
+    EXPECT_EQ(queries, (std::set<std::string>{"<VM><STSMOQ><NAME> from 15001 to 255.255.255.255",
+                                              "<VM><STSMOQ><NAME> from 15001 to 10.77.0.255"}));
     // Passes repeat for the whole window, not just once.
     EXPECT_GT(found.queries.size(), 2u);
 }
