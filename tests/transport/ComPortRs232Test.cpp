@@ -39,8 +39,8 @@ protected:
     }
     void TearDown() override { Clock::SetScaleForTesting(1.0); }
 
-    void OpenPort(ComPortRs232& port, int baud = 115200, int flow = 0) {
-        ASSERT_EQ(port.OpenSerial(m_path.c_str(), baud, 0, 8, 0, flow), 0) << port.GetLastErrorText();
+    void OpenPort(ComPortRs232& port) {
+        ASSERT_EQ(port.OpenSerial(m_path.c_str(), 115200, 0, 8, 0, 0), 0) << port.GetLastErrorText();
     }
     // Waits until the port's side of the line holds `count` unread bytes.
     bool InputWaiting(int count) const {
@@ -48,11 +48,6 @@ protected:
             int waiting = 0;
             return ioctl(m_slaveHolder.Get(), FIONREAD, &waiting) == 0 && waiting == count;
         });
-    }
-    termios LineSettings() const {
-        termios settings{};
-        tcgetattr(m_master.Get(), &settings); // a pty master reports its slave's settings
-        return settings;
     }
 
     LogCapture m_log;
@@ -90,18 +85,23 @@ TEST_F(ComPortRs232Test, OpenAndReOpenPutTheLineIntoRawModeWithTheChosenRateAndF
         {1200, B1200, 1, CRTSCTS, 0},
         {115200, B115200, 2, 0, IXON | IXOFF | IXANY},
     };
+    const auto lineSettings = [this] {
+        termios settings{};
+        tcgetattr(m_master.Get(), &settings); // a pty master reports its slave's settings
+        return settings;
+    };
     for (const auto& [baud, speed, flow, cflags, iflags] : cases) {
         ComPortRs232 port;
-        OpenPort(port, baud, flow);
+        ASSERT_EQ(port.OpenSerial(m_path.c_str(), baud, 0, 8, 0, flow), 0) << port.GetLastErrorText();
         EXPECT_TRUE(port.GetIgnoreModemLines()); // every port opened this way
-        const termios line = LineSettings();
+        const termios line = lineSettings();
         EXPECT_FALSE(line.c_lflag & (ICANON | ECHO | ISIG)) << baud; // a fresh pty has these on
         EXPECT_FALSE(line.c_oflag & OPOST) << baud;
         EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), CS8 | cflags) << baud;
         EXPECT_EQ(line.c_iflag, iflags) << baud;
         EXPECT_EQ(cfgetospeed(&line), speed) << baud;
         EXPECT_EQ(port.ReOpen(), 1) << baud; // with the same settings
-        const termios reopened = LineSettings();
+        const termios reopened = lineSettings();
         EXPECT_EQ(reopened.c_cflag, line.c_cflag) << baud;
         EXPECT_EQ(cfgetospeed(&reopened), speed) << baud;
     }
