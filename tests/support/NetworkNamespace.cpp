@@ -109,7 +109,8 @@ bool NetworkNamespace::IpBatch(const std::vector<std::string>& commands) {
     return RunIp({"-n", m_name, "-batch", dir.file("batch")}, m_error);
 }
 
-bool EnterNamespace(const std::string& name) {
+// Enters the namespace on the calling thread; false when the thread could not be moved or checked.
+static bool EnterNamespace(const std::string& name) {
     const std::string path = kNetnsDir + name;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

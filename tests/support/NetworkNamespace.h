@@ -46,6 +46,3 @@ std::string VethName(char end);
 // A veth pair joining two namespaces, with an address (and its broadcast) on each end.
 bool JoinWithVeth(NetworkNamespace& a, const std::string& addressA, NetworkNamespace& b,
                   const std::string& addressB, std::string& error);
-
-// Enters the namespace on the calling thread; false when the thread could not be moved or checked.
-bool EnterNamespace(const std::string& name);

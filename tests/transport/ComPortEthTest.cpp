@@ -7,7 +7,9 @@
 
 #include "base/Clock.h"
 
+#include <arpa/inet.h>
 #include <linux/sockios.h>
+#include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -16,7 +18,6 @@
 #include <atomic>
 #include <future>
 #include <memory>
-#include <optional>
 #include <thread>
 
 namespace {
@@ -34,21 +35,13 @@ protected:
         return peer;
     }
 
+    // Nothing waits in the listener's accept queue: a connection would already be there, since a
+    // connect to loopback completes before it returns.
+    bool NoConnectionWaiting() const { return !WaitReadable(m_server.ListenFd(), 0); }
+
     LogCapture m_log;
     LoopbackServer m_server;
 };
-
-// Bytes a socket sent that the other side has not acknowledged yet.
-int Unacknowledged(int fd) {
-    int pending = -1;
-    return ioctl(fd, SIOCOUTQ, &pending) == 0 ? pending : -1;
-}
-
-// Nothing waits in the listener's accept queue: a connection would already be there, since a
-// connect to loopback completes before it returns.
-bool NoConnectionWaiting(const LoopbackServer& server) {
-    return !WaitReadable(server.ListenFd(), 0);
-}
 
 } // namespace
 
@@ -59,13 +52,19 @@ TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
     EXPECT_EQ(port.GetHost().size(), 254u);
     EXPECT_EQ(port.Init(std::string(255, 'h').c_str(), 9100), 0);
     EXPECT_EQ(port.GetHost(), "");
-    // Nobody listening; and ports outside the TCP range, which cut to 16 bits would reach the server.
-    for (int tcpPort : {int{UnusedLoopbackPort()}, 65536 + m_server.Port(), 0, -1}) {
+    // Nobody listening (bound, so that the port stays free); and ports outside the TCP range, which cut
+    // to 16 bits would reach the server.
+    UniqueFd unused(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(unused.Get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(getsockname(unused.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+    for (int tcpPort : {int{ntohs(address.sin_port)}, 65536 + m_server.Port(), 0, -1}) {
         EXPECT_EQ(port.OpenEthernet("127.0.0.1", tcpPort), -1) << tcpPort;
         EXPECT_FALSE(port.IsConnected()) << tcpPort;
         EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error") << tcpPort;
     }
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
 }
 
 TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
@@ -75,9 +74,7 @@ TEST_F(ComPortEthTest, WriteSendsEverythingInPacketSizedChunks) {
     const std::vector<unsigned char> data = Pattern(200003);
     std::future<std::vector<unsigned char>> received =
         std::async(std::launch::async, [&] { return ReadBytes(peer.Get(), data.size()); });
-    unsigned error = 9;
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, data), Written(data.size(), 0));
     EXPECT_EQ(received.get(), data);
 }
 
@@ -86,12 +83,9 @@ TEST_F(ComPortEthTest, SilenceOutlastsTheMultipliedReadTimeoutAndKeepsTheConnect
     UniqueFd peer = Connect(port);
     port.SetTimeoutMultiplier(20);
     port.SetRTimeout(1000); // on the open connection: scaled to 10 ms, times 20
-    unsigned char buf[8];
-    unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, 150u);
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
     EXPECT_TRUE(port.IsConnected()); // silence is not a broken connection
     EXPECT_FALSE(port.IsDeviceLost());
@@ -104,16 +98,12 @@ TEST_F(ComPortEthTest, WritesToAPrinterThatStoppedReadingEnd) {
     // 0 is what the frame layer sets after opening: the stall limit still ends the send.
     for (int timeout : {1000, 0}) {
         port.SetWTimeout(timeout);
-        std::future<std::pair<unsigned, unsigned>> writing = std::async(std::launch::async, [&] {
-            unsigned error = 0;
-            const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-            return std::make_pair(written, error);
-        });
+        std::future<Written> writing = std::async(std::launch::async, [&] { return WriteOnce(port, data); });
         const bool ended = writing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         if (!ended)
             AbortConnection(peer); // lets the stuck send fail, so that the case can end
         EXPECT_TRUE(ended) << "write timeout " << timeout << ": the send never ended";
-        EXPECT_EQ(writing.get(), std::make_pair(0u, 1u)) << "write timeout " << timeout;
+        EXPECT_EQ(writing.get(), Written(0, 1)) << "write timeout " << timeout;
     }
     EXPECT_STREQ(port.GetLastErrorText(), "EthWrite Error");
     EXPECT_TRUE(port.IsConnected()); // a printer that is slow to read has not dropped the connection
@@ -126,24 +116,19 @@ TEST_F(ComPortEthTest, ClosedConnectionEndsReadsUntilTheNextWriteReconnects) {
     const size_t closes = m_log.Count("Close", "Begin");
     ASSERT_TRUE(SendAll(first.Get(), Bytes("\x02<C")));
     first.Reset(); // the printer closes in the middle of its answer
-    unsigned char buf[8];
-    unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 3u);
+    EXPECT_EQ(ReadOnce(port), Received("\x02<C", 0));
     for (int read = 0; read < 3; ++read) {
-        error = 0;
-        EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
-        EXPECT_EQ(error, 1u);
+        EXPECT_EQ(ReadOnce(port), Received("", 1));
         EXPECT_STREQ(port.GetLastErrorText(), "EthRead Error");
     }
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_TRUE(m_log.Has("EthRead", "Connection closed by the printer"));
     // No new connection in the middle of an answer, and no closing pause for each empty read.
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
     EXPECT_EQ(m_log.Count("Close", "Begin"), closes);
 
     const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
-    EXPECT_EQ(port.Write(command.data(), static_cast<unsigned>(command.size()), &error), command.size());
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, command), Written(command.size(), 0));
     EXPECT_FALSE(port.IsDeviceLost());
     UniqueFd second = m_server.Accept();
     ASSERT_TRUE(second.IsValid());
@@ -161,7 +146,7 @@ TEST_F(ComPortEthTest, ResetConnectionEndsReadAllAtOnce) {
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_EQ(m_log.Count("EthRead", "Begin"), 1u);
     EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
-    EXPECT_TRUE(NoConnectionWaiting(m_server));
+    EXPECT_TRUE(NoConnectionWaiting());
 }
 
 TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneReconnects) {
@@ -169,41 +154,36 @@ TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneRec
     UniqueFd first = Connect(port);
     AbortConnection(first);
     const std::vector<unsigned char> data = Pattern(100);
-    unsigned error = 0;
-    int failures = 0;
-    for (int attempt = 0; attempt < 5 && failures == 0; ++attempt)
-        failures += port.Write(data.data(), 100, &error) == 0 ? 1 : 0;
-    ASSERT_EQ(failures, 1);
-    EXPECT_EQ(error, 1u);
+    Written outcome = WriteOnce(port, data);
+    for (int attempt = 1; attempt < 5 && outcome.first != 0; ++attempt)
+        outcome = WriteOnce(port, data); // until the reset has arrived
+    ASSERT_EQ(outcome, Written(0, 1));
     EXPECT_FALSE(port.IsConnected());
     EXPECT_TRUE(port.IsDeviceLost());
 
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 100u);
+    EXPECT_EQ(WriteOnce(port, data), Written(100, 0));
     EXPECT_FALSE(port.IsDeviceLost());
     UniqueFd second = m_server.Accept();
     ASSERT_TRUE(second.IsValid());
     EXPECT_EQ(ReadBytes(second.Get(), 100), data);
 }
 
-TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputAndKeepsTheReadTimeout) {
+TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputKeepsTheReadTimeoutAndReturnsWhileThePrinterFloods) {
     ComPortEth port;
     UniqueFd peer = Connect(port);
     port.SetRTimeout(700);
     ASSERT_TRUE(SendAll(peer.Get(), Pattern(300)));
-    ASSERT_TRUE(WaitUntil([&] { return Unacknowledged(peer.Get()) == 0; })); // all of it at the port
+    ASSERT_TRUE(WaitUntil([&] { // all of it acknowledged, so at the port
+        int unacknowledged = -1;
+        return ioctl(peer.Get(), SIOCOUTQ, &unacknowledged) == 0 && unacknowledged == 0;
+    }));
     port.CleanRX();
     EXPECT_EQ(port.GetTimeoutRX(), 700u);
     ASSERT_TRUE(SendAll(peer.Get(), Bytes("fresh")));
-    unsigned char buf[512];
-    unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 5u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 5), "fresh");
-}
+    EXPECT_EQ(ReadOnce(port, 512), Received("fresh", 0));
 
-TEST_F(ComPortEthTest, CleanRXReturnsWhileThePrinterFloods) {
-    // A CleanRX that reads for as long as data comes never returns here; ctest's time-out ends it.
-    ComPortEth port;
-    UniqueFd peer = Connect(port);
+    // While the printer floods: a CleanRX that reads for as long as data comes never returns here, and
+    // ctest's time-out ends it.
     std::atomic<bool> stop{false};
     std::atomic<bool> flooding{true};
     std::atomic<uint64_t> sent{0};
@@ -259,26 +239,20 @@ TEST_F(ComPortEthTest, ReconnectToAPrinterGoneSilentEndsWithinTheOpenTimeout) {
     ASSERT_TRUE(peer.IsValid()) << port.GetLastErrorText();
     port.SetWTimeout(0); // as the frame layer leaves it after opening
     AbortConnection(peer);
-    ASSERT_TRUE(WaitUntil([&] {
-        unsigned char byte = 0;
-        unsigned error = 0;
-        return port.Read(&byte, 1, &error) == 0 && port.IsDeviceLost();
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadOnce(port, 1).first.empty() && port.IsDeviceLost(); }));
     ASSERT_TRUE(isolated.Ip({"addr", "del", "10.77.9.2/32", "dev", "lo"})) << isolated.Error();
 
-    // In a child, so that a connect without limit (the system's own, minutes) can be given up on.
-    const std::optional<std::string> outcome = RunInChild(
-        [&] {
-            if (!EnterNamespace(isolated.Name()))
-                return std::string("the child could not enter the namespace");
-            const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
-            unsigned error = 0;
-            const unsigned written =
-                port.Write(command.data(), static_cast<unsigned>(command.size()), &error);
-            return std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
-        },
-        30000);
-    ASSERT_TRUE(outcome) << "the reconnecting write did not end";
-    EXPECT_EQ(*outcome, "0 1 Open Error (Device Error)");
+    // A connect without a limit of its own (the system's, minutes) would outlast this wait.
+    std::string outcome;
+    std::future<bool> writing = std::async(std::launch::async, [&] {
+        return isolated.Run([&] {
+            const auto [written, error] = WriteOnce(port, Bytes("\x1c<EPOS>"));
+            outcome = std::to_string(written) + " " + std::to_string(error) + " " + port.GetLastErrorText();
+        });
+    });
+    ASSERT_EQ(writing.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "the reconnecting write did not end";
+    ASSERT_TRUE(writing.get());
+    EXPECT_EQ(outcome, "0 1 Open Error (Device Error)");
     EXPECT_TRUE(m_log.Has("OpenPort", "Timeout or error()")) << m_log.Text();
 }

@@ -39,8 +39,8 @@ protected:
     }
     void TearDown() override { Clock::SetScaleForTesting(1.0); }
 
-    void OpenPort(ComPortRs232& port, int baud = 115200, int flow = 0) {
-        ASSERT_EQ(port.OpenSerial(m_path.c_str(), baud, 0, 8, 0, flow), 0) << port.GetLastErrorText();
+    void OpenPort(ComPortRs232& port) {
+        ASSERT_EQ(port.OpenSerial(m_path.c_str(), 115200, 0, 8, 0, 0), 0) << port.GetLastErrorText();
     }
     // Waits until the port's side of the line holds `count` unread bytes.
     bool InputWaiting(int count) const {
@@ -49,42 +49,11 @@ protected:
             return ioctl(m_slaveHolder.Get(), FIONREAD, &waiting) == 0 && waiting == count;
         });
     }
-    termios LineSettings() const {
-        termios settings{};
-        tcgetattr(m_master.Get(), &settings); // a pty master reports its slave's settings
-        return settings;
-    }
 
     LogCapture m_log;
     UniqueFd m_master;
     UniqueFd m_slaveHolder;
     std::string m_path;
-};
-
-// The DSR/CTS rules on scripted modem lines, since a pty has none: one state per query, the last holds.
-class SerialModemLines : public ComPortRs232Test {
-protected:
-    void SetUp() override {
-        ComPortRs232Test::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_EQ(m_port.Init(m_path.c_str(), 9600, 1, false), 1); // modem lines not ignored
-        ASSERT_EQ(m_port.Open(), 1);
-        m_port.SetModemStatusQuery([this](int) -> std::optional<int> {
-            const int now = m_lines.front();
-            if (m_lines.size() > 1)
-                m_lines.pop_front();
-            return now;
-        });
-    }
-    void Lines(std::deque<int> states) { m_lines = std::move(states); }
-    unsigned WriteText(const std::string& text, unsigned& error) {
-        const std::vector<unsigned char> data = Bytes(text);
-        return m_port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-    }
-
-    ComPortRs232 m_port;
-    std::deque<int> m_lines{0};
 };
 
 constexpr int kDsr = TIOCM_DSR;
@@ -110,22 +79,31 @@ TEST_F(ComPortRs232Test, RefusedRateOrFlowControlFailsBeforeTheDeviceIsTouched) 
     }
 }
 
-TEST_F(ComPortRs232Test, OpenPutsTheLineIntoRawModeWithTheChosenRateAndFlowControl) {
+TEST_F(ComPortRs232Test, OpenAndReOpenPutTheLineIntoRawModeWithTheChosenRateAndFlowControl) {
     const std::tuple<int, speed_t, int, tcflag_t, tcflag_t> cases[] = {
         {19200, B19200, 0, 0, 0},
         {1200, B1200, 1, CRTSCTS, 0},
         {115200, B115200, 2, 0, IXON | IXOFF | IXANY},
     };
+    const auto lineSettings = [this] {
+        termios settings{};
+        tcgetattr(m_master.Get(), &settings); // a pty master reports its slave's settings
+        return settings;
+    };
     for (const auto& [baud, speed, flow, cflags, iflags] : cases) {
         ComPortRs232 port;
-        OpenPort(port, baud, flow);
+        ASSERT_EQ(port.OpenSerial(m_path.c_str(), baud, 0, 8, 0, flow), 0) << port.GetLastErrorText();
         EXPECT_TRUE(port.GetIgnoreModemLines()); // every port opened this way
-        const termios line = LineSettings();
+        const termios line = lineSettings();
         EXPECT_FALSE(line.c_lflag & (ICANON | ECHO | ISIG)) << baud; // a fresh pty has these on
         EXPECT_FALSE(line.c_oflag & OPOST) << baud;
         EXPECT_EQ(line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), CS8 | cflags) << baud;
         EXPECT_EQ(line.c_iflag, iflags) << baud;
         EXPECT_EQ(cfgetospeed(&line), speed) << baud;
+        EXPECT_EQ(port.ReOpen(), 1) << baud; // with the same settings
+        const termios reopened = lineSettings();
+        EXPECT_EQ(reopened.c_cflag, line.c_cflag) << baud;
+        EXPECT_EQ(cfgetospeed(&reopened), speed) << baud;
     }
 }
 
@@ -146,106 +124,59 @@ TEST_F(ComPortRs232Test, AUsbAdapterIsAVirtualPortAndReOpenFailsOnceItIsUnplugge
     EXPECT_FALSE(port.IsVirtualPort());
 }
 
-TEST_F(ComPortRs232Test, WriteToALineThatNeverDrainsEndsWithBufferFull) {
+TEST_F(ComPortRs232Test, WritesGoOutWholeAndOnALineThatNeverDrainsEndWithBufferFull) {
     ComPortRs232 port;
     OpenPort(port);
+    const std::vector<unsigned char> whole = Pattern(2500); // several packets of 1000
+    std::future<std::vector<unsigned char>> received =
+        std::async(std::launch::async, [&] { return ReadBytes(m_master.Get(), whole.size()); });
+    EXPECT_EQ(WriteOnce(port, whole), Written(whole.size(), 0));
+    EXPECT_EQ(received.get(), whole);
+
     const std::vector<unsigned char> data = Pattern(1 << 20); // far more than a pty buffers
     // 0 is what the frame layer sets after opening: the stall limit still ends the write.
     for (int timeout : {200, 0}) {
         port.SetWTimeout(timeout);
-        std::future<std::pair<unsigned, unsigned>> writing = std::async(std::launch::async, [&] {
-            unsigned error = 0;
-            const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
-            return std::make_pair(written, error);
-        });
+        std::future<Written> writing = std::async(std::launch::async, [&] { return WriteOnce(port, data); });
         const bool ended = writing.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
         while (writing.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             ReadBytes(m_master.Get(), data.size(), 100); // drains the line so that a stuck write ends
         EXPECT_TRUE(ended) << "write timeout " << timeout << ": the write never ended";
-        EXPECT_EQ(writing.get(), std::make_pair(0u, 1u)) << "write timeout " << timeout;
+        EXPECT_EQ(writing.get(), Written(0, 1)) << "write timeout " << timeout;
         EXPECT_STREQ(port.GetLastErrorText(), "Write Buffer Full");
     }
     EXPECT_FALSE(port.IsDeviceLost()); // a line that is slow to drain is still there
 }
 
-TEST_F(ComPortRs232Test, ReadTimesOutOnSilence) {
+TEST_F(ComPortRs232Test, ReadWaitsOutSilenceGivesAnAnswerUnderWayAPauseAndCleanRXDropsInput) {
     ComPortRs232 port;
     OpenPort(port);
     port.SetRTimeout(700);
-    unsigned char buf[64];
-    unsigned error = 9;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, Clock::ScaledMs(700));
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Read select() timeout! No data read");
     EXPECT_FALSE(port.IsDeviceLost());
-}
-
-TEST_F(ComPortRs232Test, AnAnswerUnderWayGetsAnExtraPauseToArriveWhole) {
-    ComPortRs232 port;
-    OpenPort(port);
-    unsigned char buf[64];
-    unsigned error = 0;
 
     // More than 7 bytes waiting: the rest of the answer is given the pause to arrive.
     ASSERT_TRUE(SendAll(m_master.Get(), Pattern(20)));
     ASSERT_TRUE(InputWaiting(20));
     uint64_t slept = Clock::SleptUs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 20u);
+    EXPECT_EQ(ReadOnce(port).first.size(), 20u);
     EXPECT_EQ(Clock::SleptUs() - slept, Clock::ScaledMs(ComPortRs232::kAnswerPauseMs) * 1000u);
 
     // Seven bytes or fewer: read at once.
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("7 bytes")));
     ASSERT_TRUE(InputWaiting(7));
     slept = Clock::SleptUs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 7u);
+    EXPECT_EQ(ReadOnce(port), Received("7 bytes", 0));
     EXPECT_EQ(Clock::SleptUs(), slept);
-}
 
-TEST_F(ComPortRs232Test, ModemLinesReadAsOffWhenTheyCannotBeQueried) {
-    // Not ignored: a pty answers the modem-line query with ENOTTY, so DSR counts as off.
-    ComPortRs232 port;
-    ASSERT_EQ(port.Init(m_path.c_str(), 9600, 0, false), 1);
-    ASSERT_EQ(port.Open(), 1);
-    unsigned char buf[4] = {1, 2, 3, 4};
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Write Error (DSR 0)");
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("data")));
-    error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
-    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
-}
-
-TEST_F(ComPortRs232Test, CleanRXDropsUnreadInput) {
-    ComPortRs232 port;
-    OpenPort(port);
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("stale input")));
     ASSERT_TRUE(InputWaiting(11));
     port.CleanRX();
     ASSERT_TRUE(SendAll(m_master.Get(), Bytes("new")));
-    unsigned char buf[64];
-    unsigned error = 0;
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 3u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "new");
-}
-
-TEST_F(ComPortRs232Test, ReOpenKeepsTheLineSettingsAndWritesGoOutWhole) {
-    ComPortRs232 port;
-    OpenPort(port, 4800, 0);
-    EXPECT_EQ(port.ReOpen(), 1);
-    const termios line = LineSettings();
-    EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B4800));
-    const std::vector<unsigned char> data = Pattern(2500); // several packets of 1000
-    std::future<std::vector<unsigned char>> received =
-        std::async(std::launch::async, [&] { return ReadBytes(m_master.Get(), data.size()); });
-    unsigned error = 9;
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
-    EXPECT_EQ(error, 0u);
-    EXPECT_EQ(received.get(), data);
+    EXPECT_EQ(ReadOnce(port), Received("new", 0));
 }
 
 TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
@@ -259,12 +190,35 @@ TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     EXPECT_TRUE(port.IsDeviceLost());
     EXPECT_EQ(m_log.Count("Read", "Begin"), 1u);
     EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
-    error = 0;
-    EXPECT_EQ(port.Write(buf, sizeof buf, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(16)), Written(0, 1));
 }
 
-TEST_F(SerialModemLines, WriteNeedsDsrAndWaitsForCtsInPollsOf50Milliseconds) {
+// A pty has no modem lines. Not ignored, their query fails and DSR counts as off; scripted, one state
+// per query, the last holds: reading needs DSR, writing DSR and CTS, waited for in polls of 50 ms.
+TEST_F(ComPortRs232Test, ModemLinesGateWritesAndReadsUnlessIgnored) {
+    ComPortRs232 port;
+    ASSERT_EQ(port.Init(m_path.c_str(), 9600, 1, false), 1); // RTS/CTS flow control
+    ASSERT_EQ(port.Open(), 1);
+    const std::vector<unsigned char> ticket = Bytes("ticket");
+    EXPECT_EQ(WriteOnce(port, ticket), Written(0, 1));
+    EXPECT_STREQ(port.GetLastErrorText(), "Write Error (DSR 0)");
+    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
+    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
+
+    std::deque<int> lines;
+    port.SetModemStatusQuery([&](int) -> std::optional<int> {
+        const int now = lines.front();
+        if (lines.size() > 1)
+            lines.pop_front();
+        return now;
+    });
+    lines = {kDsr};
+    EXPECT_EQ(ReadOnce(port), Received("ok", 0));
+    lines = {kCts};
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
+    EXPECT_STREQ(port.GetLastErrorText(), "Read Error (DSR 0)");
+
     struct Case {
         const char* what;
         std::deque<int> lines;
@@ -280,31 +234,16 @@ TEST_F(SerialModemLines, WriteNeedsDsrAndWaitsForCtsInPollsOf50Milliseconds) {
         {"DSR off", {kCts}, 1000, "Write Error (DSR 0)", 0},
     };
     for (const Case& c : cases) {
-        Lines(c.lines);
-        m_port.SetWTimeout(c.writeTimeoutMs);
+        lines = c.lines;
+        port.SetWTimeout(c.writeTimeoutMs);
         const size_t waitsBefore = m_log.Count("ComWrite", "Waiting CTS...");
-        unsigned error = 9;
-        EXPECT_EQ(WriteText("ticket", error), c.error ? 0u : 6u) << c.what;
-        EXPECT_EQ(error, c.error ? 1u : 0u) << c.what;
+        EXPECT_EQ(WriteOnce(port, ticket), c.error ? Written(0, 1) : Written(6, 0)) << c.what;
         if (c.error) {
-            EXPECT_STREQ(m_port.GetLastErrorText(), c.error) << c.what;
+            EXPECT_STREQ(port.GetLastErrorText(), c.error) << c.what;
         }
         EXPECT_EQ(m_log.Count("ComWrite", "Waiting CTS...") - waitsBefore, c.waits) << c.what;
         // Only a written ticket reaches the line.
-        EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : Bytes("ticket"))
+        EXPECT_EQ(ReadBytes(m_master.Get(), 6, 50), c.error ? std::vector<unsigned char>{} : ticket)
             << c.what;
     }
-}
-
-TEST_F(SerialModemLines, ReadNeedsDsrOnly) {
-    Lines({kDsr});
-    ASSERT_TRUE(SendAll(m_master.Get(), Bytes("ok")));
-    unsigned char buf[8];
-    unsigned error = 9;
-    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 2u);
-    EXPECT_EQ(error, 0u);
-
-    Lines({kCts});
-    EXPECT_EQ(m_port.Read(buf, sizeof buf, &error), 0u);
-    EXPECT_STREQ(m_port.GetLastErrorText(), "Read Error (DSR 0)");
 }

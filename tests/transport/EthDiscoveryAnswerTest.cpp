@@ -58,25 +58,20 @@ TEST(EthDiscoveryTable, FirstAnswerOfAnAddressWinsAndOrderIsArrival) {
     EXPECT_EQ(listing, "kept\n10.0.0.9:9100(Nine)\n10.0.0.5:9100(Five)\n");
 }
 
-TEST(EthDiscoveryTable, HoldsAtMost128Printers) {
+TEST(EthDiscoveryTable, HoldsAtMost128PrintersAndCutsItsListingAtAWholeLine) {
     EthDiscovery::DeviceTable table;
     for (int i = 0; i < 130; ++i)
         Record(table, "10.1." + std::to_string(i / 200) + "." + std::to_string(i % 200), kTag + "<P>");
     EXPECT_EQ(table.Devices().size(), 128u);
     EXPECT_EQ(table.Devices().back().address, "10.1.0.127");
-}
 
-TEST(EthDiscoveryTable, ListingIsCutAtAWholeLine) {
-    EthDiscovery::DeviceTable table;
-    Record(table, "10.0.0.1", kTag + "<A>"); // "10.0.0.1:9100(A)\n": 17 bytes
-    Record(table, "10.0.0.2", kTag + "<B>");
-    Record(table, "10.0.0.3", kTag + "<C>");
+    // A listing takes whole lines only ("10.1.0.0:9100(P)\n": 17 bytes) and its terminator.
     std::string exact;
-    table.AppendListing(exact, 2 * 17 + 1); // two lines and the terminator
-    EXPECT_EQ(exact, "10.0.0.1:9100(A)\n10.0.0.2:9100(B)\n");
+    table.AppendListing(exact, 2 * 17 + 1);
+    EXPECT_EQ(exact, "10.1.0.0:9100(P)\n10.1.0.1:9100(P)\n");
     std::string short_by_one;
     table.AppendListing(short_by_one, 2 * 17);
-    EXPECT_EQ(short_by_one, "10.0.0.1:9100(A)\n");
+    EXPECT_EQ(short_by_one, "10.1.0.0:9100(P)\n");
     std::string prefilled(4090, 'x');
     table.AppendListing(prefilled, 4096);
     EXPECT_EQ(prefilled.size(), 4090u);

@@ -2,14 +2,12 @@
 
 #include "base/Clock.h"
 #include "base/Log.h"
+#include "transport/ComPort.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,22 +47,24 @@ LoopbackServer::LoopbackServer(const char* host) : m_listen(socket(AF_INET, SOCK
     m_port = ntohs(address.sin_port);
 }
 
-UniqueFd LoopbackServer::Accept(int timeoutMs) const {
-    if (!WaitReadable(m_listen.Get(), timeoutMs))
+UniqueFd LoopbackServer::Accept() const {
+    if (!WaitReadable(m_listen.Get(), 5000))
         return UniqueFd();
     return UniqueFd(accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
 }
 
-uint16_t UnusedLoopbackPort() {
-    // Bound but never listening: connections to it are refused while it stays bound.
-    static UniqueFd holder(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(holder.Get(), reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(holder.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
+Written WriteOnce(ComPort& port, const std::vector<unsigned char>& data) {
+    unsigned error = 9;
+    const unsigned written = port.Write(data.data(), static_cast<unsigned>(data.size()), &error);
+    return {written, error};
+}
+
+Received ReadOnce(ComPort& port, size_t size) {
+    std::string data(size, '\0');
+    unsigned error = 9;
+    data.resize(
+        port.Read(reinterpret_cast<unsigned char*>(data.data()), static_cast<unsigned>(size), &error));
+    return {data, error};
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
@@ -98,6 +98,22 @@ bool SendAll(int fd, const std::vector<unsigned char>& data) {
     return true;
 }
 
+void AbortConnection(UniqueFd& peer) {
+    linger hard{1, 0};
+    setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    peer.Reset();
+}
+
+bool WaitUntil(const std::function<bool()>& done) {
+    const uint64_t end = Clock::MonotonicMs() + 10000;
+    while (!done()) {
+        if (Clock::MonotonicMs() >= end)
+            return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 std::vector<unsigned char> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
 }
@@ -107,60 +123,4 @@ std::vector<unsigned char> Pattern(size_t size) {
     for (size_t i = 0; i < size; ++i)
         data[i] = static_cast<unsigned char>((i * 7 + i / 251) & 0xff);
     return data;
-}
-
-void AbortConnection(UniqueFd& peer) {
-    linger hard{1, 0};
-    setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    peer.Reset();
-}
-
-bool WaitUntil(const std::function<bool()>& done, int limitMs) {
-    const uint64_t end = Clock::MonotonicMs() + static_cast<uint64_t>(limitMs);
-    while (!done()) {
-        if (Clock::MonotonicMs() >= end)
-            return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs) {
-    int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0)
-        return std::nullopt;
-    UniqueFd reader(channel[0]);
-    UniqueFd writer(channel[1]);
-    const pid_t child = fork();
-    if (child < 0)
-        return std::nullopt;
-    if (child == 0) {
-        reader.Reset();
-        const std::string report = fn();
-        const bool sent = SendAll(writer.Get(), std::vector<unsigned char>(report.begin(), report.end()));
-        _exit(sent ? 0 : 1);
-    }
-    writer.Reset();
-    // The report ends when the child closes its end, by exiting.
-    std::string report;
-    const uint64_t end = Clock::MonotonicMs() + static_cast<uint64_t>(limitMs);
-    bool finished = false;
-    while (!finished && Clock::MonotonicMs() < end) {
-        if (!WaitReadable(reader.Get(), static_cast<int>(end - Clock::MonotonicMs())))
-            continue;
-        char piece[4096];
-        const ssize_t got = ::read(reader.Get(), piece, sizeof piece);
-        if (got > 0)
-            report.append(piece, static_cast<size_t>(got));
-        else if (got == 0 || errno != EINTR)
-            finished = true;
-    }
-    if (!finished)
-        kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return report;
 }

@@ -1,5 +1,5 @@
-// Helpers of the Ethernet and serial port tests: the port log captured into a file, and a TCP server
-// on 127.0.0.1 that the test drives by hand.
+// Helpers of the Ethernet and serial port tests: the port log captured into a file, a TCP server that
+// the test drives by hand, and byte traffic on descriptors.
 #pragma once
 
 #include "tests/support/TempDir.h"
@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+class ComPort;
 
 // Turns the log on into a private file for the lifetime of the object.
 class LogCapture {
@@ -20,47 +22,43 @@ public:
     LogCapture& operator=(const LogCapture&) = delete;
 
     std::string Text() const;
-    // True when a line "[where]text" was logged.
-    bool Has(const std::string& where, const std::string& text) const { return Count(where, text) > 0; }
     // How many lines "[where]text" were logged.
     size_t Count(const std::string& where, const std::string& text) const;
+    bool Has(const std::string& where, const std::string& text) const { return Count(where, text) > 0; }
 
 private:
     TempDir m_dir;
 };
 
-// A listening TCP socket with an ephemeral port, on 127.0.0.1 unless told otherwise.
+// A listening TCP socket with an ephemeral port.
 class LoopbackServer {
 public:
     explicit LoopbackServer(const char* address = "127.0.0.1");
 
     uint16_t Port() const { return m_port; }
     int ListenFd() const { return m_listen.Get(); }
-    // The next connection, or an invalid descriptor when none arrives within timeoutMs.
-    UniqueFd Accept(int timeoutMs = 5000) const;
+    // The next connection, or an invalid descriptor when none arrives within 5 s.
+    UniqueFd Accept() const;
 
 private:
     UniqueFd m_listen;
     uint16_t m_port = 0;
 };
 
-// A port on 127.0.0.1 that nobody listens on.
-uint16_t UnusedLoopbackPort();
+// One Write or Read of a port: {bytes written, or those read; the error it reported}.
+using Written = std::pair<unsigned, unsigned>;
+using Received = std::pair<std::string, unsigned>;
+Written WriteOnce(ComPort& port, const std::vector<unsigned char>& data);
+Received ReadOnce(ComPort& port, size_t size = 64);
 
-// Waits at most timeoutMs for fd to become readable.
 bool WaitReadable(int fd, int timeoutMs);
 // Reads until `count` bytes arrived, the peer closed or timeoutMs passed without data.
 std::vector<unsigned char> ReadBytes(int fd, size_t count, int timeoutMs = 5000);
 bool SendAll(int fd, const std::vector<unsigned char>& data);
 // Closes with an RST instead of an orderly close: the other side sees a reset connection.
 void AbortConnection(UniqueFd& peer);
-// Polls `done` until it holds or limitMs passed; its last answer.
-[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, int limitMs = 10000);
+// Polls `done` until it holds or 10 s passed; its last answer.
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& done);
 std::vector<unsigned char> Bytes(const std::string& text);
 // A recognisable pattern, so that lost, doubled or reordered bytes show.
 std::vector<unsigned char> Pattern(size_t size);
-
-// Runs fn in a child process, so that a call that never returns can be given up on: the child is
-// killed when it has not finished after limitMs. The text fn returns comes back; nullopt when the
-// child was killed or died.
-[[nodiscard]] std::optional<std::string> RunInChild(const std::function<std::string()>& fn, int limitMs);

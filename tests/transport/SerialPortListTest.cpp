@@ -74,7 +74,7 @@ TEST_F(SerialPortListTest, ListsDriverBackedDevicesAndOnlyConfirmedBuiltInUarts)
               (std::map<std::string, int>{{Dev() + "ttyS0", 1}, {Dev() + "ttyS1", 1}, {Dev() + "ttyS2", 1}}));
 }
 
-TEST_F(SerialPortListTest, BuiltInUartCandidatesAreReallyQueried) {
+TEST_F(SerialPortListTest, BuiltInUartCandidatesAreReallyQueriedAndAMissingTreeIsAScandirError) {
     // A pty behind the candidate's device path: it has no serial-line information to give.
     int master = -1;
     int slave = -1;
@@ -88,10 +88,6 @@ TEST_F(SerialPortListTest, BuiltInUartCandidatesAreReallyQueried) {
     AddDevice("ttyUSB1", "pl2303");
     std::string error;
     EXPECT_EQ(ComPortRs232::getComList(error, Tty(), Dev()), std::vector<std::string>{Dev() + "ttyUSB1"});
-}
-
-TEST_F(SerialPortListTest, UnreadableTreeIsAScandirError) {
-    std::string error;
     EXPECT_TRUE(ComPortRs232::getComList(error, m_dir.file("missing/"), Dev()).empty());
     EXPECT_EQ(error, "Error in scandir");
 }

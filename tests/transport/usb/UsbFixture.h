@@ -39,7 +39,7 @@ protected:
         setup.port = port;
         return setup;
     }
-    static std::string Hex(uint16_t id) { return UsbIdText(id); }
+    const std::string vid = UsbIdText(ProductIds::kVendorId); // as device names spell it
 
     std::unique_ptr<UsbTestbed> testbed;
 

@@ -2,22 +2,18 @@
 // under a new serial number.
 #include "tests/transport/usb/UsbFixture.h"
 
-TEST_F(UsbTest, RestoreWithoutSavedLocationFailsWithoutTouchingUsb) {
-    EmulatedUsbDevice& printer = testbed->Plug(Printer("L1", 1));
-    ComPortUsbIntPRN port;
-    EXPECT_EQ(port.RestoreAddrNumFrmLocatio(), 0);
-    EXPECT_EQ(printer.OpenCount(), 0);
-    EXPECT_EQ(port.SaveLocationCurrentDevice(), 0); // no identity stored yet
-}
-
 TEST_F(UsbTest, FindsTheRestartedPrinterAtItsSavedLocation) {
-    testbed->Plug(Printer("CD9", 2)); // same model elsewhere on the bus
+    EmulatedUsbDevice& other = testbed->Plug(Printer("CD9", 2)); // same model elsewhere on the bus
     EmulatedUsbDevice& before = testbed->Plug(Printer("AB5", 4));
     ComPortUsbIntPRN port;
-    ASSERT_EQ(port.OpenUsb(Hex(ProductIds::kVendorId).c_str(), "0101", "AB5", true), 0);
+    // Nothing saved, no identity to save: both fail without touching USB.
+    EXPECT_EQ(port.RestoreAddrNumFrmLocatio(), 0);
+    EXPECT_EQ(port.SaveLocationCurrentDevice(), 0);
+    EXPECT_EQ(before.OpenCount() + other.OpenCount(), 0);
+
+    ASSERT_EQ(port.OpenUsb(vid.c_str(), "0101", "AB5", true), 0);
     ASSERT_EQ(port.SaveLocationCurrentDevice(), 1);
     port.Close();
-
     testbed->Unplug(before);
     EmulatedUsbDevice& after = testbed->Plug(Printer("AB8", 4));
     ASSERT_EQ(port.RestoreAddrNumFrmLocatio(), 1);

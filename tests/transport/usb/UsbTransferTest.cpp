@@ -1,5 +1,6 @@
 // Bulk traffic with an emulated printer: 64-byte chunks and the pause after each kilobyte, failed
 // writes, the read time-out, discarding input, reopening, and a device pulled mid-transfer.
+#include "tests/transport/PortTestSupport.h"
 #include "tests/transport/usb/UsbFixture.h"
 
 #include "base/Clock.h"
@@ -8,23 +9,15 @@
 
 #include <chrono>
 #include <future>
-#include <numeric>
 
 using ::testing::Each;
 using ::testing::ElementsAre;
 
 namespace {
-std::vector<unsigned char> Pattern(size_t size) {
-    std::vector<unsigned char> data(size);
-    std::iota(data.begin(), data.end(), static_cast<unsigned char>(1));
-    return data;
-}
-
 // Microseconds the write paused through the clock.
 uint64_t PausedWhileWriting(ComPortUsbIntPRN& port, const std::vector<unsigned char>& data) {
-    unsigned error = 0;
     const uint64_t before = Clock::SleptUs();
-    EXPECT_EQ(port.Write(data.data(), static_cast<unsigned>(data.size()), &error), data.size());
+    EXPECT_EQ(WriteOnce(port, data), Written(data.size(), 0));
     return Clock::SleptUs() - before;
 }
 
@@ -40,10 +33,9 @@ public:
 
 class UsbTransfer : public UsbTest {
 protected:
-    void OpenPrinter(ComPortUsbIntPRN& port, const char* serial = "T1") {
-        printer = &testbed->Plug(Printer(serial, 1));
-        ASSERT_EQ(port.OpenUsb(Hex(ProductIds::kVendorId).c_str(), "0101", serial, true), 0)
-            << port.GetLastErrorText();
+    void OpenPrinter(ComPortUsbIntPRN& port) {
+        printer = &testbed->Plug(Printer("T1", 1));
+        ASSERT_EQ(port.OpenUsb(vid.c_str(), "0101", "T1", true), 0) << port.GetLastErrorText();
     }
     EmulatedUsbDevice* printer = nullptr;
 };
@@ -66,7 +58,7 @@ TEST_F(UsbTransfer, LongDataGoesOutIn64ByteChunksWithAPauseAfterEachKilobyte) {
     EXPECT_THAT(printer->OutTransferSizes(), Each(::testing::Le(64u)));
 }
 
-TEST_F(UsbTransfer, UpgradePacketsKeepTheirSize) {
+TEST_F(UsbTransfer, UpgradePacketsKeepTheirSizeAndAStalledWriteFails) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     const std::vector<unsigned char> data = Pattern(10000);
@@ -75,16 +67,9 @@ TEST_F(UsbTransfer, UpgradePacketsKeepTheirSize) {
     EXPECT_EQ(error, 0u);
     EXPECT_THAT(printer->OutTransferSizes(), ElementsAre(4096, 4096, 1808));
     EXPECT_EQ(printer->Written(), data);
-}
 
-TEST_F(UsbTransfer, StalledWriteReportsTheError) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     printer->FailWrites();
-    unsigned error = 0;
-    const std::vector<unsigned char> data = Pattern(100);
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(100)), Written(0, 1));
     EXPECT_STREQ(port.GetLastErrorText(), "Write Error");
     EXPECT_FALSE(port.IsDeviceLost()); // a stalled endpoint is not a printer gone
 }
@@ -92,50 +77,36 @@ TEST_F(UsbTransfer, StalledWriteReportsTheError) {
 TEST_F(UsbTest, WriteOnAnUnclaimedPortReopensTheDeviceFirst) {
     EmulatedUsbDevice& printer = testbed->Plug(Printer("W1", 1));
     const std::vector<unsigned char> data = Pattern(3);
-    unsigned error = 0;
     ComPortUsbIntPRN never; // never identified: nothing to reopen
-    EXPECT_EQ(never.Write(data.data(), 3, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(never, data), Written(0, 1));
     EXPECT_STREQ(never.GetLastErrorText(), "Write Error---> error to reinit device");
 
     ComPortUsbIntPRN port;
     ASSERT_EQ(port.Init("0101", "1"), 1);
     port.Close();
-    EXPECT_EQ(port.Write(data.data(), 3, &error), 3u);
-    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(WriteOnce(port, data), Written(3, 0));
     EXPECT_TRUE(printer.Claimed(0));
     EXPECT_EQ(printer.Written(), data);
 }
 
-TEST_F(UsbTransfer, ReadTimesOutWithoutData) {
+TEST_F(UsbTransfer, ReadTimesOutWithoutDataAndCleanRXDiscardsEverythingPending) {
     ComPortUsbIntPRN port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(150);
-    unsigned char buf[64];
-    unsigned error = 0;
     const uint64_t start = Clock::MonotonicMs();
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 0u);
+    EXPECT_EQ(ReadOnce(port), Received("", 1));
     EXPECT_GE(Clock::MonotonicMs() - start, 140u);
-    EXPECT_EQ(error, 1u);
     EXPECT_STREQ(port.GetLastErrorText(), "Read timeout! No data read");
     EXPECT_FALSE(port.IsDeviceLost()); // a silent printer is still there
     // The transfer that timed out was cancelled: the next answer goes to the next read.
     printer->QueueInput({0x42});
-    EXPECT_EQ(port.Read(buf, sizeof buf, &error), 1u);
-    EXPECT_EQ(buf[0], 0x42);
-}
+    EXPECT_EQ(ReadOnce(port), Received("\x42", 0));
 
-TEST_F(UsbTransfer, CleanRXDiscardsEverythingPending) {
-    ComPortUsbIntPRN port;
-    ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     for (unsigned char b : {1, 2, 3})
         printer->QueueInput({b, b, b});
     port.CleanRX();
     printer->QueueInput({0x55});
-    unsigned char buf[64] = {};
-    unsigned error = 0;
-    ASSERT_EQ(port.Read(buf, sizeof buf, &error), 1u);
-    EXPECT_EQ(buf[0], 0x55);
+    EXPECT_EQ(ReadOnce(port), Received("\x55", 0));
 }
 
 TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
@@ -152,14 +123,12 @@ TEST_F(UsbTest, ReOpenRepeatsTheIdentificationThatFirstSucceeded) {
     }
     EmulatedUsbDevice& other = byAddress == &a ? b : a;
     ComPortUsbIntPRN port;
-    ASSERT_EQ(port.InitWithVid(Hex(ProductIds::kVendorId).c_str(), "0101", other.Setup().serial->c_str()), 1);
+    ASSERT_EQ(port.InitWithVid(vid.c_str(), "0101", other.Setup().serial->c_str()), 1);
     ASSERT_EQ(port.Open(), 1);
     ASSERT_EQ(port.ReOpen(), 1);
     EXPECT_TRUE(other.Claimed(0));
     EXPECT_FALSE(byAddress->Claimed(0));
-    const unsigned char byte = 0x21;
-    unsigned error = 0;
-    EXPECT_EQ(port.Write(&byte, 1, &error), 1u);
+    EXPECT_EQ(WriteOnce(port, {0x21}), Written(1, 0));
     EXPECT_EQ(other.Written().size(), 1u);
     EXPECT_TRUE(byAddress->Written().empty());
 }
@@ -168,16 +137,11 @@ TEST_F(UsbTransfer, RemovedDeviceEndsReadsAtOnce) {
     CountingPort port;
     ASSERT_NO_FATAL_FAILURE(OpenPrinter(port));
     port.SetRTimeout(600000); // ten minutes: only the removal can end the read in time
-    std::future<std::pair<unsigned, unsigned>> reading = std::async(std::launch::async, [&port] {
-        unsigned char buf[64];
-        unsigned error = 0;
-        const unsigned count = port.Read(buf, sizeof buf, &error);
-        return std::make_pair(count, error);
-    });
+    std::future<Received> reading = std::async(std::launch::async, [&port] { return ReadOnce(port); });
     // Before or during the read: either way it must end with the error.
     testbed->Unplug(*printer);
     ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready);
-    EXPECT_EQ(reading.get(), std::make_pair(0u, 1u));
+    EXPECT_EQ(reading.get(), Received("", 1));
     EXPECT_TRUE(port.IsDeviceLost());
 
     Clock::SetScaleForTesting(0.001); // a ReadAll that kept reading would spin for 600 ms, not 10 min
@@ -188,8 +152,6 @@ TEST_F(UsbTransfer, RemovedDeviceEndsReadsAtOnce) {
     EXPECT_EQ(error, 1u);
     EXPECT_EQ(port.reads - readsBefore, 1);
 
-    const std::vector<unsigned char> data = Pattern(100);
-    EXPECT_EQ(port.Write(data.data(), 100, &error), 0u);
-    EXPECT_EQ(error, 1u);
+    EXPECT_EQ(WriteOnce(port, Pattern(100)), Written(0, 1));
     EXPECT_EQ(port.Close(), 1);
 }
