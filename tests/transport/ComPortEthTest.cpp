@@ -1,15 +1,12 @@
-// The TCP port against servers on 127.0.0.1 that the tests drive: connecting, timeouts, chunked
-// writes, reads, discarding input, a printer that dropped the connection or stopped reading; and, in a
-// network namespace, a printer that vanished at the IP level.
+// The TCP port against loopback servers the tests drive, and, in a network namespace, a printer that
+// vanished at the IP level.
 #include "transport/ComPortEth.h"
 #include "tests/support/NetworkNamespace.h"
 #include "tests/transport/PortTestSupport.h"
 
 #include "base/Clock.h"
 
-#include <arpa/inet.h>
 #include <linux/sockios.h>
-#include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -54,12 +51,9 @@ TEST_F(ComPortEthTest, TargetsThatCannotBeReachedFailWithoutAConnection) {
     EXPECT_EQ(port.GetHost(), "");
     // Nobody listening (bound, so that the port stays free); and ports outside the TCP range, which cut
     // to 16 bits would reach the server.
-    UniqueFd unused(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t size = sizeof address;
-    ASSERT_EQ(bind(unused.Get(), reinterpret_cast<sockaddr*>(&address), size), 0);
-    ASSERT_EQ(getsockname(unused.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
-    for (int tcpPort : {int{ntohs(address.sin_port)}, 65536 + m_server.Port(), 0, -1}) {
+    const auto [unused, unusedPort] = BoundSocket(SOCK_STREAM, 0, "127.0.0.1");
+    ASSERT_TRUE(unused.IsValid());
+    for (int tcpPort : {int{unusedPort}, 65536 + m_server.Port(), 0, -1}) {
         EXPECT_EQ(port.OpenEthernet("127.0.0.1", tcpPort), -1) << tcpPort;
         EXPECT_FALSE(port.IsConnected()) << tcpPort;
         EXPECT_STREQ(port.GetLastErrorText(), "Open ETH Device Error") << tcpPort;
@@ -130,9 +124,7 @@ TEST_F(ComPortEthTest, ClosedConnectionEndsReadsUntilTheNextWriteReconnects) {
     const std::vector<unsigned char> command = Bytes("\x1c<EPOS>");
     EXPECT_EQ(WriteOnce(port, command), Written(command.size(), 0));
     EXPECT_FALSE(port.IsDeviceLost());
-    UniqueFd second = m_server.Accept();
-    ASSERT_TRUE(second.IsValid());
-    EXPECT_EQ(ReadBytes(second.Get(), command.size()), command);
+    EXPECT_EQ(ReadBytes(m_server.Accept().Get(), command.size()), command); // on a new connection
 }
 
 TEST_F(ComPortEthTest, ResetConnectionEndsReadAllAtOnce) {
@@ -163,9 +155,7 @@ TEST_F(ComPortEthTest, ResetConnectionFailsOneWriteWithoutSignalAndTheNextOneRec
 
     EXPECT_EQ(WriteOnce(port, data), Written(100, 0));
     EXPECT_FALSE(port.IsDeviceLost());
-    UniqueFd second = m_server.Accept();
-    ASSERT_TRUE(second.IsValid());
-    EXPECT_EQ(ReadBytes(second.Get(), 100), data);
+    EXPECT_EQ(ReadBytes(m_server.Accept().Get(), 100), data); // on a new connection
 }
 
 TEST_F(ComPortEthTest, CleanRXDiscardsPendingInputKeepsTheReadTimeoutAndReturnsWhileThePrinterFloods) {

@@ -88,13 +88,11 @@ protected:
     // threads (so that a busy machine descheduling one leaves no gap) until discovery ends.
     static void Discover(const std::string& reply, bool flood, Discovery& found) {
         ASSERT_TRUE(s_printers->Run([&] {
-            UniqueFd listener(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+            const UniqueFd listener = BoundSocket(SOCK_DGRAM, 15000).first;
+            ASSERT_TRUE(listener.IsValid());
             const int on = 1;
             setsockopt(listener.Get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
             sockaddr_in peer{};
-            peer.sin_family = AF_INET;
-            peer.sin_port = htons(15000);
-            ASSERT_EQ(bind(listener.Get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer), 0);
             std::future<bool> client = std::async(std::launch::async, [&] {
                 return s_client->Run([&] { found.devices = ComPortEth::EnumEthDevices(found.error); });
             });
@@ -149,11 +147,8 @@ TEST_F(EthDiscoveryNetns, BusyDiscoveryPortIsReported) {
     // Another program already holds port 15001 in the client's namespace.
     std::string error;
     ASSERT_TRUE(s_client->Run([&] {
-        UniqueFd holder(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(15001);
-        ASSERT_EQ(bind(holder.Get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        const auto holder = BoundSocket(SOCK_DGRAM, 15001);
+        ASSERT_TRUE(holder.first.IsValid());
         EXPECT_TRUE(ComPortEth::EnumEthDevices(error).empty());
     }));
     EXPECT_EQ(error, "bind socket error");

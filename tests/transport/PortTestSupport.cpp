@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 LogCapture::LogCapture() {
     Log::SetLogEnable(2, true, m_dir.path().c_str());
@@ -35,16 +36,21 @@ size_t LogCapture::Count(const std::string& where, const std::string& text) cons
     return count;
 }
 
-LoopbackServer::LoopbackServer(const char* host) : m_listen(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
+std::pair<UniqueFd, uint16_t> BoundSocket(int type, uint16_t port, const char* host) {
+    UniqueFd fd(socket(AF_INET, type | SOCK_CLOEXEC, 0));
+    sockaddr_in address{AF_INET, htons(port), {}, {}};
     inet_pton(AF_INET, host, &address.sin_addr);
     socklen_t size = sizeof address;
-    if (!m_listen.IsValid() || bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(m_listen.Get(), 8) != 0 ||
-        getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    if (bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        fd.Reset();
+    return {std::move(fd), ntohs(address.sin_port)};
+}
+
+LoopbackServer::LoopbackServer(const char* host) {
+    std::tie(m_listen, m_port) = BoundSocket(SOCK_STREAM, 0, host);
+    if (!m_listen.IsValid() || listen(m_listen.Get(), 8) != 0)
         throw std::runtime_error(std::string("cannot listen on ") + host);
-    m_port = ntohs(address.sin_port);
 }
 
 UniqueFd LoopbackServer::Accept() const {

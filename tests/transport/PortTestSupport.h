@@ -45,6 +45,10 @@ private:
     uint16_t m_port = 0;
 };
 
+// A socket of `type` bound to host:port (port 0: an ephemeral one), and the port it got; the socket is
+// invalid when the bind failed.
+std::pair<UniqueFd, uint16_t> BoundSocket(int type, uint16_t port = 0, const char* host = "0.0.0.0");
+
 // One Write or Read of a port: {bytes written, or those read; the error it reported}.
 using Written = std::pair<unsigned, unsigned>;
 using Received = std::pair<std::string, unsigned>;
