@@ -1,5 +1,6 @@
 // The port base: the bulk transfers of the upgrade procedures, and the port settings' validity rule.
 #include "tests/support/ScriptedPort.h"
+#include "tests/transport/PortTestSupport.h"
 #include "transport/CommPortSettings.h"
 
 #include "base/Clock.h"
@@ -17,9 +18,7 @@ protected:
 TEST_F(BulkTransfer, WritePacketsCutsIntoChunksAndRestoresThePacketSize) {
     ScriptedPort port;
     port.SetPacketSize(64);
-    std::vector<unsigned char> data(10000);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<unsigned char>(i * 7);
+    const std::vector<unsigned char> data = Pattern(10000);
     unsigned error = 99;
     EXPECT_EQ(port.WritePackets(data.data(), 10000, 5, 4096, &error), 10000u);
     EXPECT_EQ(error, 0u);

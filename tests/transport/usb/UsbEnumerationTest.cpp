@@ -19,9 +19,6 @@ namespace {
 class UsbEnumeration : public UsbTest {};
 } // namespace
 
-// The frame layer sorts printers in byte order and takes only scanners with a scanner product
-// prefix; what --usbdevlist prints and "-d ANY" takes keeps the bus order, and the list is cut at a
-// whole line.
 TEST_F(UsbEnumeration, FrameLayerListsAreSortedAndTheCommandLineKeepsBusOrder) {
     testbed->Plug(Printer("A", 1, 0x0100));
     testbed->Plug(Printer("a", 2));
