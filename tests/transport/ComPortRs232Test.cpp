@@ -1,7 +1,5 @@
-// The serial port over a real pty pair. A pty takes the terminal settings but has no UART behind it:
-// baud rate and flow control change nothing on the wire, and the modem-line query (TIOCMGET) fails
-// with ENOTTY, so here DSR/CTS are either ignored (always on), unreadable (off) or scripted (the CTS
-// wait); and output reaches the master's queue at once, so CleanTX has nothing to discard there.
+// The serial port over a real pty pair: it takes the terminal settings but has no UART, so rate and
+// flow control change nothing on the wire and the modem lines are ignored, unreadable or scripted.
 #include "transport/ComPortRs232.h"
 #include "tests/transport/PortTestSupport.h"
 
