@@ -51,3 +51,14 @@ inline bool Contains(const std::string& text, const std::string& part) {
 inline fixtures::PrinterSlot& PrinterOf(fixtures::PackageDescription& desc) {
     return std::get<fixtures::PrinterSlot>(desc.slots[0]);
 }
+
+// A module slot of `kind` carrying `image`; the bank fields are the software module's.
+inline fixtures::ModuleSlot ModuleOf(char kind, std::vector<uint8_t> image, uint16_t numBank = 0,
+                                     uint32_t bankDim = 0) {
+    fixtures::ModuleSlot slot;
+    slot.kind = kind;
+    slot.image = std::move(image);
+    slot.numBank = numBank;
+    slot.bankDim = bankDim;
+    return slot;
+}

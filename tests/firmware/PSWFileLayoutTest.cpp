@@ -26,21 +26,12 @@ TEST(PSWFileBadInput, DataRangesOutsideTheFileOrTheBinaryDataAreRefused) {
     // image after the firmware, or a logo or font image.
     const uint32_t dataStart = 3 * 32 + 5;
     const auto module = [](std::optional<uint32_t> addr, std::optional<uint32_t> size) {
-        ModuleSlot m;
-        m.kind = 'x';
-        m.image = PatternBytes(50, 2);
-        m.addrOverride = addr;
-        m.sizeOverride = size;
-        return Slot{m};
+        return Slot{ModuleSlot{
+            .kind = 'x', .image = PatternBytes(50, 2), .addrOverride = addr, .sizeOverride = size}};
     };
-    LogoSlot hugeLogo;
-    hugeLogo.dotX = 0xFFFF;
-    hugeLogo.dotY = 0xFFFF;
-    FontSlot negativeRow;
-    negativeRow.margins = {0, -16, 0, 0};
-    FontSlot reversedRange;
-    reversedRange.asciiStart = 0x50;
-    reversedRange.asciiEnd = 0x40;
+    const Slot hugeLogo = LogoSlot{.dotX = 0xFFFF, .dotY = 0xFFFF};
+    const Slot negativeRow = FontSlot{.margins = {0, -16, 0, 0}};
+    const Slot reversedRange = FontSlot{.asciiStart = 0x50, .asciiEnd = 0x40};
     const struct {
         std::optional<Slot> slot;
         std::optional<uint32_t> binLength;
@@ -80,21 +71,15 @@ TEST(PSWFileImages, FontAndLogoImagesOfBothVariants) {
     for (bool newVariant : {true, false}) {
         PackageDescription desc = StandardPackage(true, firmware);
         PrinterOf(desc).scrambleByte = 0x77;
-        FontSlot font;
-        font.newVariant = newVariant;
-        font.sizeX = 10;
-        font.margins = {0, 3, 0, 0}; // (10 + 3) bits per row: 2 bytes
-        font.sizeY = 5;
-        font.asciiStart = 0x20;
-        font.asciiEnd = 0x22; // 3 glyphs
-        font.dataOffset = 100;
-        LogoSlot logo;
-        logo.newVariant = newVariant;
-        logo.dotX = 20; // 2 whole bytes per row
-        logo.dotY = 3;
-        logo.dataOffset = 7;
-        desc.slots.push_back(font);
-        desc.slots.push_back(logo);
+        // 3 glyphs of 5 rows, (10 + 3) bits a row: 2 bytes; the logo's 20 dots: 2 whole bytes a row.
+        desc.slots.push_back(FontSlot{.newVariant = newVariant,
+                                      .sizeX = 10,
+                                      .sizeY = 5,
+                                      .asciiStart = 0x20,
+                                      .asciiEnd = 0x22,
+                                      .dataOffset = 100,
+                                      .margins = {0, 3, 0, 0}});
+        desc.slots.push_back(LogoSlot{.newVariant = newVariant, .dotX = 20, .dotY = 3, .dataOffset = 7});
         PSWFile file;
         const Loaded r = LoadPackage(file, desc);
         ASSERT_TRUE(r.ok) << r.log;
@@ -108,23 +93,11 @@ TEST(PSWFileImages, FontAndLogoImagesOfBothVariants) {
 
 TEST(PSWFileInfo, SummaryByteForByte) {
     PackageDescription desc = StandardPackage(true, PatternBytes(300, 9));
-    LogoSlot logo;
-    logo.tot = 2;
-    desc.slots.push_back(logo);
-    logo.num = 2;
-    logo.dotX = 24;
-    desc.slots.push_back(logo);
-    FontSlot font;
-    font.tot = 1;
-    desc.slots.push_back(font);
-    ModuleSlot disk;
-    disk.kind = 'd';
-    disk.image = WriteModuleFile(StandardModule('D'));
-    desc.slots.push_back(disk);
-    ModuleSlot junk;
-    junk.kind = 'x';
-    junk.image = PatternBytes(20, 1); // does not load as a module file: skipped
-    desc.slots.push_back(junk);
+    desc.slots.push_back(LogoSlot{.tot = 2});
+    desc.slots.push_back(LogoSlot{.num = 2, .tot = 2, .dotX = 24});
+    desc.slots.push_back(FontSlot{});
+    desc.slots.push_back(ModuleOf('d', WriteModuleFile(StandardModule('D'))));
+    desc.slots.push_back(ModuleOf('x', PatternBytes(20, 1))); // not a module file: skipped
     PSWFile file;
     ASSERT_TRUE(LoadPackage(file, desc).ok);
 

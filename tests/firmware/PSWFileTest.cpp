@@ -91,10 +91,7 @@ TEST(PSWFile, Format1OldVariantsCarryBanksAndSignatureAndOfferTheFirmwareOnly) {
     auto& software = std::get<SoftwareSlot>(desc.slots[1]);
     software.newVariant = false;
     software.customization = 0x1234;
-    ModuleSlot fonts;
-    fonts.kind = 'f';
-    fonts.image = PatternBytes(40, 1);
-    desc.slots.push_back(fonts);
+    desc.slots.push_back(ModuleOf('f', PatternBytes(40, 1)));
     PSWFile file;
     ASSERT_TRUE(LoadPackage(file, desc).ok);
     const PSWHeaderBin* bin = file.GetHeaderBin();
@@ -157,16 +154,10 @@ TEST(PSWFile, ModuleAndLoaderHeadersBuildTheComponentList) {
     desc.slots.push_back(PlainSlot{'u', 0x01020304});
     desc.slots.push_back(PlainSlot{'b', 0});
     desc.slots.push_back(PlainSlot{'d', 0});
-    for (char kind : {'s', 'd', 'f', 'C', 'l', 'u', 'x'}) {
-        ModuleSlot module;
-        module.kind = kind;
-        module.image = kind == 'd' ? WriteModuleFile(StandardModule('D')) : PatternBytes(50, kind);
-        if (kind == 's') {
-            module.numBank = 3;
-            module.bankDim = 0x10000;
-        }
-        desc.slots.push_back(module);
-    }
+    for (char kind : {'s', 'd', 'f', 'C', 'l', 'u', 'x'})
+        desc.slots.push_back(
+            ModuleOf(kind, kind == 'd' ? WriteModuleFile(StandardModule('D')) : PatternBytes(50, kind),
+                     kind == 's' ? 3 : 0, kind == 's' ? 0x10000 : 0));
     PSWFile file;
     const Loaded r = LoadPackage(file, desc);
     ASSERT_TRUE(r.ok) << r.log;
@@ -190,14 +181,9 @@ TEST(PSWFile, ModuleAndLoaderHeadersBuildTheComponentList) {
 
 TEST(PSWFile, FlashDiskThatIsNotADiskModuleBecomesAnOtherModule) {
     PackageDescription desc = StandardPackage(true, PatternBytes(64, 6));
-    ModuleSlot disk;
-    disk.kind = 'd';
-    for (char id : {'D', 'H'}) {
-        disk.image = WriteModuleFile(StandardModule(id));
-        desc.slots.push_back(disk);
-    }
-    disk.image = PatternBytes(100, 2); // not a module file at all: left as it is
-    desc.slots.push_back(disk);
+    for (char id : {'D', 'H'})
+        desc.slots.push_back(ModuleOf('d', WriteModuleFile(StandardModule(id))));
+    desc.slots.push_back(ModuleOf('d', PatternBytes(100, 2))); // not a module file: left as it is
     PSWFile file;
     ASSERT_TRUE(LoadPackage(file, desc).ok);
     const auto modules = file.GetModuleHeaders();
