@@ -131,13 +131,7 @@ TEST_F(ComPortEthTest, ResetConnectionEndsReadAllAtOnce) {
     ComPortEth port;
     UniqueFd peer = Connect(port);
     AbortConnection(peer);
-    unsigned char buf[8];
-    unsigned error = 0;
-    EXPECT_EQ(port.ReadAll(buf, sizeof buf, 600000, &error), 0);
-    EXPECT_EQ(error, 1u);
-    EXPECT_TRUE(port.IsDeviceLost());
-    EXPECT_EQ(m_log.Count("EthRead", "Begin"), 1u);
-    EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
+    ExpectReadAllEndsAtOnce(port, m_log, "EthRead");
     EXPECT_TRUE(NoConnectionWaiting());
 }
 

@@ -181,13 +181,7 @@ TEST_F(ComPortRs232Test, HungUpLineEndsReadsAtOnceAndFailsWrites) {
     ComPortRs232 port;
     OpenPort(port);
     m_master.Reset(); // the other end is gone
-    unsigned char buf[16] = {};
-    unsigned error = 0;
-    EXPECT_EQ(port.ReadAll(buf, sizeof buf, 600000, &error), 0);
-    EXPECT_EQ(error, 1u);
-    EXPECT_TRUE(port.IsDeviceLost());
-    EXPECT_EQ(m_log.Count("Read", "Begin"), 1u);
-    EXPECT_TRUE(m_log.Has("ReadAll", "Device lost, no more data can come"));
+    ExpectReadAllEndsAtOnce(port, m_log, "Read");
     EXPECT_EQ(WriteOnce(port, Pattern(16)), Written(0, 1));
 }
 

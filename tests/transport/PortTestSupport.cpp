@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <stdexcept>
 #include <thread>
@@ -71,6 +73,17 @@ Received ReadOnce(ComPort& port, size_t size) {
     data.resize(
         port.Read(reinterpret_cast<unsigned char*>(data.data()), static_cast<unsigned>(size), &error));
     return {data, error};
+}
+
+void ExpectReadAllEndsAtOnce(ComPort& port, const LogCapture& log, const std::string& read) {
+    const size_t before = log.Count(read, "Begin");
+    unsigned char buf[8];
+    unsigned error = 0;
+    EXPECT_EQ(port.ReadAll(buf, sizeof buf, 600000, &error), 0);
+    EXPECT_EQ(error, 1u);
+    EXPECT_TRUE(port.IsDeviceLost());
+    EXPECT_EQ(log.Count(read, "Begin") - before, 1u) << "ReadAll went on reading";
+    EXPECT_TRUE(log.Has("ReadAll", "Device lost, no more data can come"));
 }
 
 bool WaitReadable(int fd, int timeoutMs) {

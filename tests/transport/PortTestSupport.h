@@ -55,6 +55,10 @@ using Received = std::pair<std::string, unsigned>;
 Written WriteOnce(ComPort& port, const std::vector<unsigned char>& data);
 Received ReadOnce(ComPort& port, size_t size = 64);
 
+// ReadAll, given ten minutes, on a port whose device is gone: it must end after one read, logged as
+// "[<read>]Begin".
+void ExpectReadAllEndsAtOnce(ComPort& port, const LogCapture& log, const std::string& read);
+
 bool WaitReadable(int fd, int timeoutMs);
 // Reads until `count` bytes arrived, the peer closed or timeoutMs passed without data.
 std::vector<unsigned char> ReadBytes(int fd, size_t count, int timeoutMs = 5000);
