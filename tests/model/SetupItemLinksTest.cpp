@@ -107,9 +107,8 @@ TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksAtTheirLimits) {
               (std::vector<std::string>{"", std::string(511, 'h')}));
     EXPECT_EQ(SetupItemIDList::Serialize_Load(reader, "1.09")->GetIDs(), ids.GetIDs());
     const auto loaded = SetupItemLink::Serialize_Load(reader, "1.09", 3);
-    EXPECT_EQ(loaded->GetIdDst(), 4000000000ull);
-    EXPECT_EQ(loaded->GetIdSrc(), 3u);
-    EXPECT_EQ(loaded->GetViewFoundOp(), LINK_VIEW_HIDE);
-    EXPECT_EQ(loaded->GetViewFailOp(), LINK_VIEW_DISABLE);
-    EXPECT_EQ(loaded->GetValueToCheck(), -2);
+    EXPECT_EQ(
+        std::vector<int64_t>({int64_t(loaded->GetIdDst()), int64_t(loaded->GetIdSrc()),
+                              loaded->GetViewFoundOp(), loaded->GetViewFailOp(), loaded->GetValueToCheck()}),
+        std::vector<int64_t>({4000000000, 3, LINK_VIEW_HIDE, LINK_VIEW_DISABLE, -2}));
 }
