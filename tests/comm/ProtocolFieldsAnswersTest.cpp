@@ -152,14 +152,12 @@ TEST(ProtocolFieldsAnswers, GeneralStatusDescriptions) {
     EXPECT_FALSE(
         Parse(Answer("C128", V("5") + B("abcd") + V("1") + V("1-0") + V("7") + T("x") + V("0") + V("1")))
             .record);
-}
 
-// The bit descriptions are read as for the general status; here the byte count and none at all.
-TEST(ProtocolFieldsAnswers, ExtendedStatusDescriptions) {
-    Parsed p = Parse(Answer("C129", V("1") + V("4") + V("0")));
-    ASSERT_TRUE(p.record);
-    EXPECT_EQ(p.record.Get<StatusInfoExtData>()->GetNumBytesStatus(), 4);
-    EXPECT_TRUE(p.record.Get<StatusInfoExtData>()->GetDescriptions().empty());
+    // The extended status reads its descriptions the same way, after its byte count.
+    Parsed ext = Parse(Answer("C129", V("1") + V("4") + V("0")));
+    ASSERT_TRUE(ext.record);
+    EXPECT_EQ(ext.record.Get<StatusInfoExtData>()->GetNumBytesStatus(), 4);
+    EXPECT_TRUE(ext.record.Get<StatusInfoExtData>()->GetDescriptions().empty());
 }
 
 TEST(ProtocolFieldsAnswers, LiveStatusBytes) {

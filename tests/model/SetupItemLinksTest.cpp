@@ -42,6 +42,11 @@ TEST(LinkEvaluationTest, HideWhenEqualShowOtherwise) {
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 1), kB), kHidden);
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kShown);
     EXPECT_TRUE(EvaluateLinks(links, ListSource(kB), 1).empty());
+    SetupItemTypeNumeric numeric; // only list items are sources
+    numeric.SetId(kA);
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 1).empty());
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 0).empty());
+    EXPECT_EQ(LinkViewStateOf(77), kShown);
 }
 
 TEST(LinkEvaluationTest, SeveralLinksToOneDestination) {
@@ -72,16 +77,6 @@ TEST(LinkEvaluationTest, LastFailedLinkToADestinationWins) {
     links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_SHOW, LINK_VIEW_HIDE, 1));
     links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_SHOW, LINK_VIEW_DISABLE, 2));
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kDisabled);
-}
-
-TEST(LinkEvaluationTest, OnlyListItemsAreSources) {
-    SetupItemLinkList links;
-    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
-    SetupItemTypeNumeric numeric;
-    numeric.SetId(kA);
-    EXPECT_TRUE(EvaluateLinks(links, numeric, 1).empty());
-    EXPECT_TRUE(EvaluateLinks(links, numeric, 0).empty());
-    EXPECT_EQ(LinkViewStateOf(77), kShown);
 }
 
 // The full sample carries a header, ids and links; here the values at their limits.
