@@ -83,9 +83,7 @@ SetupItemTypeString& StringOf(PrinterData& data, uint64_t id) {
 }
 
 bool StoredOrReset(const std::vector<std::string>& requests) {
-    return std::count(requests.begin(), requests.end(), "C6") +
-               std::count(requests.begin(), requests.end(), "C7") >
-           0;
+    return std::ranges::any_of(requests, [](const std::string& r) { return r == "C6" || r == "C7"; });
 }
 
 std::vector<uint64_t> IdsOf(const PrinterData& data) {
