@@ -39,8 +39,7 @@ TEST(ProtocolFieldsItem, ListItemWithLinks) {
     EXPECT_EQ(list->GetId(), 101u);
     EXPECT_EQ(list->GetDescription(), "Speed");
     ASSERT_EQ(list->GetItems().size(), 3u);
-    EXPECT_EQ(list->GetItems()[2].Value, 3);
-    EXPECT_EQ(list->GetItems()[2].Text, "element2");
+    EXPECT_EQ(list->GetItems()[2], (ListItem{"element2", 3}));
     EXPECT_EQ(list->GetCurrentValue(), 3);
     EXPECT_EQ(p.errors, 0u);
 
@@ -48,9 +47,9 @@ TEST(ProtocolFieldsItem, ListItemWithLinks) {
     ASSERT_EQ(list->GetLinks().size(), 2u);
     EXPECT_EQ(list->GetLinks()[1], p.record.Links()[1].get());
     const SetupItemLink& second = *p.record.Links()[1];
-    EXPECT_EQ(second.GetIdDst(), 101u);
-    EXPECT_EQ(second.GetIdSrc(), 8u);
-    EXPECT_EQ(second.GetValueToCheck(), 3);
+    EXPECT_EQ(std::vector<int64_t>(
+                  {int64_t(second.GetIdDst()), int64_t(second.GetIdSrc()), second.GetValueToCheck()}),
+              std::vector<int64_t>({101, 8, 3}));
 }
 
 TEST(ProtocolFieldsItem, ViewOperationRules) {
@@ -127,12 +126,9 @@ TEST(ProtocolFieldsItem, NumericValuesAndChecks) {
     ASSERT_TRUE(p.record);
     auto* n = p.record.Item<SetupItemTypeNumeric>();
     ASSERT_NE(n, nullptr);
-    EXPECT_FLOAT_EQ(n->GetMinValue(), 0.5f);
-    EXPECT_FLOAT_EQ(n->GetMaxValue(), 10.0f);
-    EXPECT_FLOAT_EQ(n->GetStepValue(), 0.5f);
-    EXPECT_FLOAT_EQ(n->GetDefValue(), 2.0f);
-    EXPECT_FLOAT_EQ(n->GetCurValue(), 3.5f);
-    EXPECT_FLOAT_EQ(n->GetCurUIValue(), 3.5f);
+    EXPECT_EQ(std::vector<float>({n->GetMinValue(), n->GetMaxValue(), n->GetStepValue(), n->GetDefValue(),
+                                  n->GetCurValue(), n->GetCurUIValue()}),
+              std::vector<float>({0.5f, 10, 0.5f, 2, 3.5f, 3.5f}));
     EXPECT_EQ(p.errors, 0u);
 
     // min >= max, step 0, default above max, current above max: four errors, item kept.
@@ -170,12 +166,10 @@ TEST(ProtocolFieldsItem, StringItem) {
     Parsed p = Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("$0x201") + T("192.168.0.1") + T("10.0.0.2")));
     ASSERT_TRUE(p.record);
     auto* s = p.record.Item<SetupItemTypeString>();
-    EXPECT_EQ(s->GetMinLen(), 1);
-    EXPECT_EQ(s->GetMaxLen(), 15);
-    EXPECT_EQ(s->GetDataMask(), 0x201u);
-    EXPECT_EQ(s->GetDefValue(), "192.168.0.1");
-    EXPECT_EQ(s->GetCurValue(), "10.0.0.2");
-    EXPECT_EQ(s->GetCurUIValue(), "10.0.0.2");
+    EXPECT_EQ(std::vector<uint64_t>({uint64_t(s->GetMinLen()), uint64_t(s->GetMaxLen()), s->GetDataMask()}),
+              std::vector<uint64_t>({1, 15, 0x201}));
+    EXPECT_EQ(s->GetDefValue() + "/" + s->GetCurValue() + "/" + s->GetCurUIValue(),
+              "192.168.0.1/10.0.0.2/10.0.0.2");
 
     EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("0") + T("a") + T("b"))).record);
     EXPECT_FALSE(Parse(ItemAnswer(Head(4) + V("1") + V("15") + V("1") + T("a") + V("b"))).record);
@@ -252,11 +246,9 @@ TEST(ProtocolFieldsItem, CheckboxSizeRule) {
     Parsed p = Parse(ItemAnswer(Head(5) + V("9") + V("3,0") + V("255,1") + elements));
     ASSERT_TRUE(p.record);
     auto* c = p.record.Item<SetupItemTypeCheckbox>();
-    EXPECT_EQ(c->GetNumBits(), 9);
-    EXPECT_EQ(c->GetDefValue()[0], 3);
-    EXPECT_EQ(c->GetCurValue()[0], 255);
-    EXPECT_EQ(c->GetCurValue()[1], 1);
-    EXPECT_EQ(c->GetCurUIValue()[1], 1);
+    EXPECT_EQ(std::vector<int>({c->GetNumBits(), c->GetDefValue()[0], c->GetCurValue()[0],
+                                c->GetCurValue()[1], c->GetCurUIValue()[1]}),
+              std::vector<int>({9, 3, 255, 1, 1}));
     ASSERT_EQ(c->GetElements().size(), 9u);
     EXPECT_EQ(c->GetElements()[8].Text, "bit8");
     EXPECT_EQ(c->GetElements()[8].ByteIndex, 1);

@@ -124,9 +124,8 @@ TEST(UpgradeDataInfoTest, ModeAndIds) {
     for (const char* bad : {"1;2", "1;2;3;4", "1;;3", "a;2;3", "1;2;99999999999"}) {
         EXPECT_FALSE(info.SetUpgradeDeviceIDs(bad)) << bad;
     }
-    EXPECT_EQ(info.GetFamilyId(), 1u);
-    EXPECT_EQ(info.GetModelId(), 2u);
-    EXPECT_EQ(info.GetCustomizationId(), 3u);
+    EXPECT_EQ(std::vector<uint64_t>({info.GetFamilyId(), info.GetModelId(), info.GetCustomizationId()}),
+              std::vector<uint64_t>({1, 2, 3}));
 }
 
 TEST(LogosTest, MaximumCountAndSortedIds) {
@@ -150,12 +149,12 @@ TEST(ToolsDataTest, TableQueries) {
     EXPECT_FALSE(ToolsData::ValidTool(1, 3));
     EXPECT_FALSE(ToolsData::ValidTool(2, 1));
     EXPECT_FALSE(ToolsData::ValidTool(1, 128));
-    EXPECT_EQ(ToolsData::GetToolTimeout(1, 5), 120000u);
-    EXPECT_EQ(ToolsData::GetToolTimeout(1, 9), 1000u);
-    EXPECT_EQ(ToolsData::GetToolTimeout(2, 1), 1000u);
-    EXPECT_EQ(ToolsData::FromIntToToolMask(7), 0x40u);
-    EXPECT_EQ(ToolsData::FromIntToToolMask(0), 0u);
-    EXPECT_EQ(ToolsData::FromIntToToolMask(40), 0u);
+    EXPECT_EQ(std::vector<uint64_t>({ToolsData::GetToolTimeout(1, 5), ToolsData::GetToolTimeout(1, 9),
+                                     ToolsData::GetToolTimeout(2, 1)}),
+              std::vector<uint64_t>({120000, 1000, 1000}));
+    EXPECT_EQ(std::vector<uint64_t>({ToolsData::FromIntToToolMask(7), ToolsData::FromIntToToolMask(0),
+                                     ToolsData::FromIntToToolMask(40)}),
+              std::vector<uint64_t>({0x40, 0, 0}));
     ToolsData tools;
     tools.SetTools1(0x14);
     tools.SetTools2(0x1);

@@ -42,6 +42,11 @@ TEST(LinkEvaluationTest, HideWhenEqualShowOtherwise) {
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 1), kB), kHidden);
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kShown);
     EXPECT_TRUE(EvaluateLinks(links, ListSource(kB), 1).empty());
+    SetupItemTypeNumeric numeric; // only list items are sources
+    numeric.SetId(kA);
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 1).empty());
+    EXPECT_TRUE(EvaluateLinks(links, numeric, 0).empty());
+    EXPECT_EQ(LinkViewStateOf(77), kShown);
 }
 
 TEST(LinkEvaluationTest, SeveralLinksToOneDestination) {
@@ -74,16 +79,6 @@ TEST(LinkEvaluationTest, LastFailedLinkToADestinationWins) {
     EXPECT_EQ(FinalState(EvaluateLinks(links, ListSource(kA), 0), kB), kDisabled);
 }
 
-TEST(LinkEvaluationTest, OnlyListItemsAreSources) {
-    SetupItemLinkList links;
-    links.AddLink(std::make_unique<SetupItemLink>(kB, kA, LINK_VIEW_HIDE, LINK_VIEW_SHOW, 1));
-    SetupItemTypeNumeric numeric;
-    numeric.SetId(kA);
-    EXPECT_TRUE(EvaluateLinks(links, numeric, 1).empty());
-    EXPECT_TRUE(EvaluateLinks(links, numeric, 0).empty());
-    EXPECT_EQ(LinkViewStateOf(77), kShown);
-}
-
 // The full sample carries a header, ids and links; here the values at their limits.
 TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksAtTheirLimits) {
     SetupItemHeader header;
@@ -107,9 +102,8 @@ TEST(SetupRecordsArchiveTest, HeaderIdListAndLinksAtTheirLimits) {
               (std::vector<std::string>{"", std::string(511, 'h')}));
     EXPECT_EQ(SetupItemIDList::Serialize_Load(reader, "1.09")->GetIDs(), ids.GetIDs());
     const auto loaded = SetupItemLink::Serialize_Load(reader, "1.09", 3);
-    EXPECT_EQ(loaded->GetIdDst(), 4000000000ull);
-    EXPECT_EQ(loaded->GetIdSrc(), 3u);
-    EXPECT_EQ(loaded->GetViewFoundOp(), LINK_VIEW_HIDE);
-    EXPECT_EQ(loaded->GetViewFailOp(), LINK_VIEW_DISABLE);
-    EXPECT_EQ(loaded->GetValueToCheck(), -2);
+    EXPECT_EQ(
+        std::vector<int64_t>({int64_t(loaded->GetIdDst()), int64_t(loaded->GetIdSrc()),
+                              loaded->GetViewFoundOp(), loaded->GetViewFailOp(), loaded->GetValueToCheck()}),
+        std::vector<int64_t>({4000000000, 3, LINK_VIEW_HIDE, LINK_VIEW_DISABLE, -2}));
 }

@@ -35,6 +35,15 @@ protected:
         return data;
     }
 
+    // Writes the setup (and, with `logos`, the logos) of `stored` to the printer.
+    bool Write(TranscribedPrinter& printer, PrinterData& stored, bool check = true, bool logos = false) {
+        ProtocolDataAvailable toSave;
+        toSave.SetupDataToSave(false, true);
+        toSave.LogoDataToSave(false, logos);
+        CommPortSettings settings = printer.Settings();
+        return comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, check);
+    }
+
     static DalvoraError CodeOf(const std::function<void()>& operation) {
         try {
             operation();
@@ -74,9 +83,21 @@ SetupItemTypeString& StringOf(PrinterData& data, uint64_t id) {
 }
 
 bool StoredOrReset(const std::vector<std::string>& requests) {
-    return std::count(requests.begin(), requests.end(), "C6") +
-               std::count(requests.begin(), requests.end(), "C7") >
-           0;
+    return std::ranges::any_of(requests, [](const std::string& r) { return r == "C6" || r == "C7"; });
+}
+
+std::vector<uint64_t> IdsOf(const PrinterData& data) {
+    std::vector<uint64_t> ids;
+    for (const auto& item : data.GetSetupItems())
+        ids.push_back(item->GetId());
+    return ids;
+}
+
+std::vector<uint64_t> IdsOf(const sim::Profile& profile) {
+    std::vector<uint64_t> ids;
+    for (const sim::SetupItem& item : profile.items)
+        ids.push_back(item.id);
+    return ids;
 }
 
 } // namespace
@@ -126,13 +147,10 @@ TEST_F(Session, SilentLiveStatusIsThirteen) {
 TEST_F(Session, OnlyChangedSkipsReadOnlyAndUnchangedAndNothingIsNothing) {
     TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    CommPortSettings settings = printer.Settings();
 
     // Same values: nothing written, no store, no reset.
     const size_t before = printer.Requests().size();
-    EXPECT_FALSE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    EXPECT_FALSE(Write(printer, stored));
     std::vector<std::string> requests = printer.Requests();
     EXPECT_FALSE(StoredOrReset({requests.begin() + static_cast<long>(before), requests.end()}));
     EXPECT_TRUE(printer.FieldsOf("C5").empty());
@@ -140,7 +158,7 @@ TEST_F(Session, OnlyChangedSkipsReadOnlyAndUnchangedAndNothingIsNothing) {
     // A read-only value that differs is left out; only the edited one goes.
     StringOf(stored, 900).SetCurUIValue("SN-9999");
     StringOf(stored, 251).SetCurUIValue("EDITED");
-    EXPECT_TRUE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    EXPECT_TRUE(Write(printer, stored));
     auto sets = printer.FieldsOf("C5");
     ASSERT_EQ(sets.size(), 1u);
     EXPECT_EQ(sets[0][0], "251");
@@ -154,10 +172,7 @@ TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
     TempDir logDir;
     Log::SetLogEnable(2, true, logDir.path().c_str());
     StringOf(stored, 901).SetCurUIValue("new-secret");
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    CommPortSettings settings = printer.Settings();
-    EXPECT_TRUE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    EXPECT_TRUE(Write(printer, stored));
     Log::SetLogEnable(0, false, nullptr);
     const std::string log = ReadWholeFile(logDir.file("status.log"));
     EXPECT_NE(log.find("PrnCom_WriteDataToPrinter"), std::string::npos);
@@ -166,24 +181,6 @@ TEST_F(Session, ConfidentialValueNeverReachesTheLog) {
     ASSERT_EQ(printer.FieldsOf("C5").size(), 1u);
     EXPECT_EQ(printer.FieldsOf("C5")[0][1], "new-secret") << "the printer gets the value itself";
 }
-
-namespace {
-
-std::vector<uint64_t> IdsOf(const PrinterData& data) {
-    std::vector<uint64_t> ids;
-    for (const auto& item : data.GetSetupItems())
-        ids.push_back(item->GetId());
-    return ids;
-}
-
-std::vector<uint64_t> IdsOf(const sim::Profile& profile) {
-    std::vector<uint64_t> ids;
-    for (const sim::SetupItem& item : profile.items)
-        ids.push_back(item.id);
-    return ids;
-}
-
-} // namespace
 
 // An answer that arrives late carries the record of the item asked for before: it is a wrong answer,
 // retried like a record that cannot be extracted, never taken as the item asked for now.
@@ -216,10 +213,7 @@ TEST_F(Session, LateItemAnswerInTheWritesOwnReadChangesNothing) {
     const size_t secondOfTheWritesRead = profile.items.size() + 2;
     TranscribedPrinter printer(profile, {"stale=C4#" + std::to_string(secondOfTheWritesRead)});
     PrinterData stored = Read(printer);
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    CommPortSettings settings = printer.Settings();
-    EXPECT_FALSE(comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true));
+    EXPECT_FALSE(Write(printer, stored));
     EXPECT_TRUE(printer.FieldsOf("C5").empty()) << "no item lost its counterpart";
 }
 
@@ -227,12 +221,7 @@ TEST_F(Session, LateItemAnswerInTheWritesOwnReadChangesNothing) {
 TEST_F(Session, LogosOnAPrinterWithoutThemAreRefusedWithNine) {
     TranscribedPrinter printer(WritableProfile());
     PrinterData stored = Read(printer);
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    toSave.LogoDataToSave(false, true);
-    CommPortSettings settings = printer.Settings();
-    EXPECT_EQ(CodeOf([&] { comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, false); }),
-              kErrorNotCompatible);
+    EXPECT_EQ(CodeOf([&] { Write(printer, stored, false, true); }), kErrorNotCompatible);
     EXPECT_TRUE(printer.FieldsOf("C5").empty());
 }
 
@@ -240,11 +229,7 @@ TEST_F(Session, RefusedValueStopsTheWriteWithItsCode) {
     TranscribedPrinter printer(WritableProfile(), {"error=C5:04"});
     PrinterData stored = Read(printer);
     StringOf(stored, 251).SetCurUIValue("EDITED");
-    ProtocolDataAvailable toSave;
-    toSave.SetupDataToSave(false, true);
-    CommPortSettings settings = printer.Settings();
-    EXPECT_EQ(CodeOf([&] { comm.PrnCom_WriteDataToPrinter(&layer, &stored, &toSave, &settings, true); }),
-              104);
+    EXPECT_EQ(CodeOf([&] { Write(printer, stored); }), 104);
     EXPECT_FALSE(StoredOrReset(printer.Requests()));
     EXPECT_EQ(layer.GetComPort(), nullptr);
 }
