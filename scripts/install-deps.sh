@@ -10,6 +10,7 @@ packages=(
     umockdev libumockdev-dev
     clang-14 libclang-rt-14-dev
     iproute2 locales nlohmann-json3-dev ccache
+    fonts-open-sans fonts-liberation librsvg2-bin xvfb xauth
 )
 
 # The number-format tests run a second time under this decimal-comma locale.

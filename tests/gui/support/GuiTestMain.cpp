@@ -1,0 +1,11 @@
+// The main of the window's suites: one QApplication on Qt's offscreen platform (CI has no display),
+// alive for every test of the process.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
