@@ -49,6 +49,7 @@ public:
 
     // The label that names the item ("DESCRIPTION . . . . :" until a description is set).
     QLabel* descriptionLabel() const { return m_label; }
+    const QString& description() const { return m_description; }
     const QString& additionalDescription() const { return m_additional; }
 
 signals:
@@ -56,7 +57,8 @@ signals:
 
 protected:
     // Registers an editor control after the label and the controls added before it: tab order,
-    // keyboard focus and, for the first one, the label's buddy; placed in the row unless told not to.
+    // keyboard focus, the description and tooltip given so far and, for the first one, the label's
+    // buddy; placed in the row unless told not to.
     void addEditorControl(QWidget* control, bool placeInRow = true);
     // Label text, accessible names of the controls and the kept additional description.
     void applyDescription(const QString& description, const QString& additional);
@@ -68,6 +70,8 @@ protected:
     void notifyValueChanged() { emit valueChanged(this, m_id); }
 
 private:
+    QString m_description;
+    QString m_toolTip;
     QString m_additional;
     int m_id = 0;
     bool m_linkEnabled = true;
