@@ -53,6 +53,8 @@ public:
     const QString& additionalDescription() const { return m_additional; }
 
 signals:
+    // Once for every change of the shown value: a user edit, and also setValue and the two resets, so
+    // that links follow a restore. Setting the value already shown sends nothing.
     void valueChanged(SetupItemBase* sender, int id);
 
 protected:
