@@ -113,6 +113,21 @@ TEST_F(UpgradeSessionTest, UpgradeRefusalsSetTheirLastErrorAndClose) {
     EXPECT_TRUE(script->opens.empty());
 }
 
+TEST_F(UpgradeSessionTest, AFittingPackageRunsTheModeAndClosesThePort) {
+    Answers("$0x25", "<U1><1><1;2;3>");
+    script->ReplyTo(B(Commands::Cmd_CommandGetGSI), {Bytes{0x42}});
+    script->ReplyTo(B(Commands::Cmd_CommandGetFWREL), {PortScript::Of("1.00")});
+    const Bytes program{0x1C, 0xFF, 0x00, 0x02, 0x00, 21, 0x00, 16};
+    script->ReplyTo(program, {Bytes{0xAA}});
+    CommLayer layer = Layer();
+    auto psw = Load(Format2({1, 2, 3, 4, 5, 6}, 3, 2));
+    UpgradeSession session(1, 1);
+    EXPECT_TRUE(session.PrnCom_UpgradePrinter(&layer, psw.get(), &settings, nullptr, true));
+    EXPECT_EQ(session.GetLastError(), 0);
+    EXPECT_EQ(script->CountWrites(program), 1);
+    EXPECT_EQ(layer.GetComPort(), nullptr);
+}
+
 TEST_F(UpgradeSessionTest, ModuleTransferNeedsTheGroupAndGoesOnForUnlistedModules) {
     ModuleData module;
     const Bytes file = fixtures::WriteModuleFile(fixtures::StandardModule('F'));
