@@ -256,6 +256,23 @@ UsbSection ReadUsb(const json& j, const std::string& p) {
     return usb;
 }
 
+UpgradeSection ReadUpgrade(const json& j, const std::string& p) {
+    UpgradeSection u;
+    u.mode = ToText(Required(j, "mode", p), p + ".mode");
+    if (const json* v = Member(j, "settings"))
+        u.settings = ToText(*v, p + ".settings");
+    u.deviceIds = ToText(Required(j, "device_ids", p), p + ".device_ids");
+    if (const json* v = Member(j, "firmware_after"))
+        u.firmwareAfter = ToText(*v, p + ".firmware_after");
+    if (const json* v = Member(j, "restart_ms"))
+        u.restartMs = ToUnsigned(*v, p + ".restart_ms");
+    if (const json* v = Member(j, "banks"))
+        u.banks = ToUnsigned(*v, p + ".banks");
+    if (const json* v = Member(j, "module_ids"))
+        u.moduleIds = ToText(*v, p + ".module_ids");
+    return u;
+}
+
 void ReadIdentity(const json& root, Profile& profile) {
     if (const json* v = Member(root, "name"))
         profile.name = ToText(*v, "name");
@@ -308,10 +325,7 @@ Profile LoadProfileText(const std::string& text, const std::string& origin) {
         if (const json* v = Member(root, "usb"))
             profile.usb = ReadUsb(*v, "usb");
         if (const json* v = Member(root, "upgrade"))
-            profile.upgrade = UpgradeSection{
-                ToText(Required(*v, "mode", "upgrade"), "upgrade.mode"),
-                Member(*v, "settings") ? ToText((*v)["settings"], "upgrade.settings") : std::string(),
-                ToText(Required(*v, "device_ids", "upgrade"), "upgrade.device_ids")};
+            profile.upgrade = ReadUpgrade(*v, "upgrade");
         const json& items = Required(root, "items", "profile");
         if (!items.is_array())
             Fail("items", "expected a list");
