@@ -127,9 +127,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws ProfileError with the file, the JSON path and the reason.
-[[nodiscard]] Profile LoadProfileFile(const std::string& path);
-[[nodiscard]] Profile LoadProfileText(const std::string& text, const std::string& origin);
+// Throws ProfileError with the file, the JSON path and the reason. Each override "a.b=VALUE" sets a
+// member before the profile is read (VALUE as JSON, or as a text when it is not JSON).
+[[nodiscard]] Profile LoadProfileFile(const std::string& path,
+                                      const std::vector<std::string>& overrides = {});
+[[nodiscard]] Profile LoadProfileText(const std::string& text, const std::string& origin,
+                                      const std::vector<std::string>& overrides = {});
 
 // Every rule a real printer's description obeys; throws ProfileError naming the first violation.
 void ValidateProfile(const Profile& profile);
