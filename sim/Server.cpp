@@ -84,7 +84,9 @@ void Server::BeginRestart(const Outcome& outcome) {
     // A USB printer that restarts leaves the bus and enumerates again at the same place.
     if (m_usb) {
         m_usbUnplugPending = true;
-        m_usbUnplugByMs = Clock::MonotonicMs() + Clock::ScaledMs(1000);
+        // A limit for a host that keeps the device open without reading, not a wait: not scaled, so a
+        // slow host under a short time scale still gets its answer.
+        m_usbUnplugByMs = Clock::MonotonicMs() + 2000;
         UnplugUsbIfDue();
     }
     m_usbRecogniser.Clear();

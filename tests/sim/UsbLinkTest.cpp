@@ -169,6 +169,7 @@ TEST_F(UsbPrinter, ProgrammingAnswerIsReadBeforeThePrinterLeavesTheBus) {
     Start({}, U1Profile("1;"));
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     ASSERT_TRUE(host->Write(kOneBankTransfer));
+    ASSERT_TRUE(WaitForTranscript("\"request\":\"PROGRAM\"")); // answered: the printer restarts now
     EXPECT_EQ(host->ReadOnce(64, 3000), Bytes{0xAA});
     EXPECT_TRUE(WaitListed(*host, name, false, 3000));
 }
