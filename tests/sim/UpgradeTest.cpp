@@ -114,9 +114,25 @@ TEST(Loader, U5CodePartRestartsDataBanksAreAnsweredAndTheLastRestartsAgain) {
     EXPECT_EQ(code.answer, Bytes{0xAA});
     EXPECT_TRUE(code.restart);
     EXPECT_EQ(code.release, "1.24");
-    const Result bank3 = Transfer(u5, kBank, 3, 3, 0x639C, 0x5046);
-    EXPECT_EQ(bank3.answer, Bytes{0xAA});
-    EXPECT_FALSE(bank3.restart);
+    // Bank 3 holds what looks like its program command at offset 8, and a piece of the stream ends right
+    // after it: a bank is 100 bytes, so the transfer goes on. Sums: 0x1C + 0xFF + 3 + 3 + 92 * 255 =
+    // 0x5CC5; (2012 for 8 x 0xFF) + 20 + 246 + 9 + 8 + (12 + 13 + 14 + 15) + 16590 (255 - i, i = 16..99)
+    // = 0x49FB.
+    Bytes bank3(8, 0xFF);
+    for (uint8_t b : {0x1C, 0xFF, 3, 3, 0, 0, 0, 0})
+        bank3.push_back(b);
+    bank3.resize(100, 0xFF);
+    Bytes stream = SendBanks(3, 3);
+    stream.insert(stream.end(), bank3.begin(), bank3.begin() + 16);
+    std::vector<sim::Request> requests;
+    u5.recogniser.Feed(stream.data(), stream.size(), requests);
+    stream = Program(Bytes(bank3.begin() + 16, bank3.end()), 3, 3, 0x5CC5, 0x49FB);
+    u5.recogniser.Feed(stream.data(), stream.size(), requests);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].payload, bank3);
+    const sim::Outcome data = u5.session.Handle(requests[1]);
+    EXPECT_EQ(data.answer, Bytes{0xAA});
+    EXPECT_FALSE(data.restart);
     EXPECT_EQ(Transfer(u5, kBank, 4, 4, 0x639C, 0x5047).answer, Bytes{0x99}); // one off: not installed
     const Result last = Transfer(u5, kBank, 4, 4, 0x639C, 0x5046);
     EXPECT_EQ(last.answer, Bytes{0xAA});
