@@ -120,6 +120,14 @@ int EmulatedUsbDevice::OpenCount() const {
     return m_opens;
 }
 
+bool EmulatedUsbDevice::InputPending() const {
+    std::lock_guard lock(m_mutex);
+    // Stream bytes queued before the latest open are for no one: the next reader drops them.
+    const bool streamPending = std::any_of(m_stream.begin(), m_stream.end(),
+                                           [this](const StreamChunk& c) { return c.opensBefore >= m_opens; });
+    return streamPending || !m_input.empty();
+}
+
 int EmulatedUsbDevice::OpenClients() const {
     std::lock_guard lock(m_mutex);
     return static_cast<int>(m_openClients.size());

@@ -61,10 +61,7 @@ struct UsbLink::Impl final : UsbHostObserver {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    void Plug() {
-        device = &testbed->Plug(setup);
-        device->Observe(this);
-    }
+    void Plug() { device = &testbed->Plug(setup, this); }
 
     // Observer calls: umockdev's worker thread.
     void Opened() override { Push("connect"); }
@@ -157,6 +154,10 @@ void UsbLink::Replug() {
 
 bool UsbLink::Plugged() const {
     return m_impl->device != nullptr;
+}
+
+bool UsbLink::AnswerWaiting() const {
+    return m_impl->device != nullptr && m_impl->device->InputPending();
 }
 
 int UsbLink::HostsOpen() const {
