@@ -1,0 +1,45 @@
+#include "gui/jobs/DeviceJobController.h"
+
+#include "comm/PrinterJobs.h"
+#include "model/PrinterData.h"
+#include "model/ProtocolDataAvailable.h"
+#include "model/ToolsData.h"
+#include "transport/CommPortSettings.h"
+
+#include <QMetaType>
+
+DeviceJobController::DeviceJobController(QObject* parent) : QObject(parent) {
+    registerDeviceJobTypes();
+}
+
+DeviceJobController::~DeviceJobController() {
+    stopThread();
+}
+
+void DeviceJobController::adoptWorker(QObject* worker) {
+    m_worker = worker;
+    worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, worker, &QObject::deleteLater);
+}
+
+void DeviceJobController::startThread() {
+    m_thread.start(QThread::InheritPriority);
+}
+
+void DeviceJobController::stopThread() {
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void registerDeviceJobTypes() {
+    // Queued signals carry their arguments by type name; the names are the ones in the signatures.
+    static const bool registered = [] {
+        qRegisterMetaType<PrinterData*>("PrinterData*");
+        qRegisterMetaType<CommPortSettings*>("CommPortSettings*");
+        qRegisterMetaType<ProtocolDataAvailable*>("ProtocolDataAvailable*");
+        qRegisterMetaType<ToolTag*>("ToolTag*");
+        qRegisterMetaType<unsigned char*>("unsigned char*");
+        return true;
+    }();
+    (void)registered;
+}

@@ -1,0 +1,26 @@
+#include "gui/jobs/ReadDeviceDataController.h"
+
+#include "comm/PrinterJobs.h"
+#include "gui/jobs/RunDeviceJob.h"
+#include "model/PrinterData.h"
+#include "transport/CommPortSettings.h"
+
+void ReadDeviceDataWorker::doWork(PrinterData* data, CommPortSettings* settings) {
+    emit resultReady(runDeviceJob(data, settings, printer_jobs::ReadDeviceData));
+}
+
+ReadDeviceDataController::ReadDeviceDataController(QObject* parent) : DeviceJobController(parent) {
+    auto* worker = new ReadDeviceDataWorker;
+    adoptWorker(worker);
+    connect(this, &ReadDeviceDataController::operate, worker, &ReadDeviceDataWorker::doWork);
+    connect(worker, &ReadDeviceDataWorker::resultReady, this, &ReadDeviceDataController::handleResults);
+    startThread();
+}
+
+void ReadDeviceDataController::Start(PrinterData* data, CommPortSettings* settings) {
+    emit operate(data, settings);
+}
+
+void ReadDeviceDataController::handleResults(int result) {
+    emit jobFinished(result);
+}
