@@ -41,7 +41,9 @@ constexpr const char* kMenuStyle =
 
 MainWindow::MainWindow(int argc, char** argv, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::MainWindow>()) {
-    RegisterApplicationFonts();
+    // The window still works with the platform's fonts, so a missing face is only logged.
+    if (!RegisterApplicationFonts())
+        Log::WriteLog("MainWindow", "Not every application font could be registered");
     ui->setupUi(this);
     initUi();
     applyWindowedOptions(argc, argv);

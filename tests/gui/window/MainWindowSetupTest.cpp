@@ -73,7 +73,7 @@ protected:
 bool HiddenByLink(const sim::Profile& profile, const sim::SetupItem& item) {
     for (const sim::ItemLink& link : item.links)
         for (const sim::SetupItem& source : profile.items)
-            if (source.id == link.source && source.listCurrent == link.value)
+            if (source.id == link.sourceId && source.listCurrent == link.valueToCheck)
                 return true;
     return false;
 }
@@ -261,11 +261,15 @@ TEST_F(WindowSetup, ClosingTheWindowDuringAReadWaitsForTheJob) {
     auto window = driver.NewWindow();
     driver.ChoosePort(*window, printer.Settings());
     WindowDriver::Trigger(*window, "From Device");
+    ASSERT_TRUE(WindowDriver::WaitUntil([&] { return !printer.Requests().empty(); }));
     ASSERT_TRUE(window->isJobRunning());
     window.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(driver.TakeMessages().isEmpty()) << "no handler runs for a window that is gone";
-    EXPECT_EQ(printer.Requests().front(), "GSI");
+    // The read ran to its end before the window went: the last item was asked for.
+    const std::vector<std::string> requests = printer.Requests();
+    EXPECT_NE(std::find(requests.begin(), requests.end(), "C4"), requests.end())
+        << ::testing::PrintToString(requests);
 }
 
 } // namespace
