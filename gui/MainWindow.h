@@ -79,6 +79,8 @@ public:
     bool isJobRunning() const;
 
     void showMessageBox(const QString& title, const QString& text);
+    // Working page, then every inner page rebuilt from the printer data.
+    void showPrinterData();
 
 public slots:
     void menuClicked(QAction* action);
@@ -108,7 +110,6 @@ private:
     static void enableFileLog();
 
     // Pages and editors.
-    void showPrinterData();
     void showSetupData();
     void showToolsData();
     void showUpgradeData();

@@ -137,7 +137,8 @@ void MainWindow::showSetupData() {
                    item->GetType());
             continue;
         }
-        widget->setVisible(false); // a page shows its own items when it is chosen
+        // Hidden explicitly, or the layout would show it: a page shows its own items when chosen.
+        widget->hide();
         ui->verticalLayout_SetupItems->addWidget(widget);
         m_setupItems.append(widget);
         m_setupItemsById.insert(widget->getId(), widget);
@@ -148,15 +149,19 @@ void MainWindow::showSetupData() {
     const int page = currentSetupPage();
     if (page >= 0 && !setupPageButton(page)->isHidden())
         showSetupPage(page);
+    else if (page >= 0) // the page shown before has no items now
+        ui->radioButton_SetupInfo->setChecked(true);
     container->setUpdatesEnabled(true);
 }
 
 SetupItemBase* MainWindow::createSetupItemWidget(SetupItemType& item) {
     const QString description = FromText(item.GetDescription());
     const QString additional = FromText(item.GetAddDescription());
+    // Made inside the container: moving a styled widget to a new parent would polish it all over again.
+    QWidget* parent = ui->widget_SetupItems;
     SetupItemBase* widget = nullptr;
     if (auto* list = dynamic_cast<SetupItemTypeList*>(&item)) {
-        auto* selection = new SetupItemSelection;
+        auto* selection = new SetupItemSelection(parent);
         QStringList texts;
         for (const ListItem& element : list->GetItems())
             texts << FromText(element.Text);
@@ -167,20 +172,20 @@ SetupItemBase* MainWindow::createSetupItemWidget(SetupItemType& item) {
         selection->setBaseValue(list->GetCurrentUIValue());
         widget = selection;
     } else if (auto* numeric = dynamic_cast<SetupItemTypeNumeric*>(&item)) {
-        auto* editor = new SetupItemNumeric;
+        auto* editor = new SetupItemNumeric(parent);
         editor->setStepRange(numeric->GetStepValue(), numeric->GetMinValue(), numeric->GetMaxValue());
         editor->setDescription(description, additional);
         editor->setDefaultValue(static_cast<double>(numeric->GetDefValue()));
         editor->setBaseValue(static_cast<double>(numeric->GetCurUIValue()));
         widget = editor;
     } else if (auto* dateTime = dynamic_cast<SetupItemTypeDateTime*>(&item)) {
-        auto* editor = new SetupItemDateTime;
+        auto* editor = new SetupItemDateTime(parent);
         editor->setDescription(description, additional);
         editor->setDefaultValue(static_cast<qlonglong>(dateTime->GetCurDateTime()));
         editor->setBaseValue(static_cast<qlonglong>(dateTime->GetCurUIDateTime()));
         widget = editor;
     } else if (auto* text = dynamic_cast<SetupItemTypeString*>(&item)) {
-        auto* editor = new SetupItemText;
+        auto* editor = new SetupItemText(parent);
         editor->setLengthRange(text->GetMinLen(), text->GetMaxLen());
         editor->setDataBitmask(text->GetDataMask());
         editor->setDescription(description, additional);
@@ -188,7 +193,7 @@ SetupItemBase* MainWindow::createSetupItemWidget(SetupItemType& item) {
         editor->setBaseValue(FromText(text->GetCurUIValue()));
         widget = editor;
     } else if (auto* boxes = dynamic_cast<SetupItemTypeCheckbox*>(&item)) {
-        auto* editor = new SetupItemCheckBoxes;
+        auto* editor = new SetupItemCheckBoxes(parent);
         const int count = static_cast<int>(boxes->MeaningfulBytes());
         editor->setButtonGroupForItem(*boxes);
         editor->setDescription(description, additional);

@@ -27,6 +27,11 @@
 #include <map>
 #include <set>
 
+// Readable failure messages for the recorded message boxes.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 const char* const kPageButtons[] = {"radioButton_SetupCommunication", "radioButton_SetupPrint",
@@ -196,10 +201,15 @@ TEST_F(WindowSetup, ArchiveRoundTripRefusedFileAndCommaLocale) {
     EXPECT_EQ(values.at(1000), "2");
 
     auto fresh = driver.NewWindow();
-    driver.NextFileName(QString::fromStdString(dir.file("saved.tcfx")));
-    WindowDriver::Trigger(*fresh, "From File");
+    for (int load = 0; load < 2; ++load) { // the second one onto the Info page already shown
+        driver.NextFileName(QString::fromStdString(dir.file("saved.tcfx")));
+        WindowDriver::Trigger(*fresh, "From File");
+    }
+    QCoreApplication::processEvents();
     EXPECT_EQ(Values(*fresh), values);
-    EXPECT_EQ(fresh->setupItemWidgets().size(), 640);
+    ASSERT_EQ(fresh->setupItemWidgets().size(), 640);
+    EXPECT_TRUE(std::none_of(fresh->setupItemWidgets().begin(), fresh->setupItemWidgets().end(),
+                             [](SetupItemBase* widget) { return widget->isVisible(); }));
 
     QFile junk(QString::fromStdString(dir.file("junk.tcfx")));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
@@ -211,10 +221,9 @@ TEST_F(WindowSetup, ArchiveRoundTripRefusedFileAndCommaLocale) {
     WindowDriver::Trigger(*fresh, "From File");
     EXPECT_EQ(Values(*fresh), values) << "a refused file leaves the data shown";
     EXPECT_EQ(fresh->setupItemWidgets().size(), 640);
-    EXPECT_EQ(driver.TakeMessages(),
-              QStringList(
-                  {"Dalvora - Information|Operation success", "Dalvora - Information|Operation success",
-                   "Dalvora - Error|Error reading input file", "Dalvora - Error|Error reading input file"}));
+    const QString success = "Dalvora - Information|Operation success";
+    const QString refused = "Dalvora - Error|Error reading input file";
+    EXPECT_EQ(driver.TakeMessages(), QStringList({success, success, success, refused, refused}));
 
     // Numbers in the file do not follow the user's decimal comma; the upper-case ending is kept.
     const std::string c = dir.file("c.TCFX"), comma = dir.file("comma.tcfx");
