@@ -6,8 +6,11 @@
 AskDialog::AskDialog(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::AskDialog>()) {
     m_ui->setupUi(this);
     DialogStyle::Apply(*this);
-    connect(m_ui->pushButton_OK, &QPushButton::clicked, this, [this] { answer(1); });
-    connect(m_ui->pushButton_Cancel, &QPushButton::clicked, this, [this] { answer(0); });
+    connect(m_ui->pushButton_OK, &QPushButton::clicked, this, [this] {
+        m_response = 1;
+        accept();
+    });
+    connect(m_ui->pushButton_Cancel, &QPushButton::clicked, this, &AskDialog::reject);
 }
 
 AskDialog::~AskDialog() = default;
@@ -19,10 +22,7 @@ void AskDialog::setText(const QString& title, const QString& text) {
     m_ui->labelMessage->setText(text);
 }
 
-void AskDialog::answer(int response) {
-    m_response = response;
-    if (response == 1)
-        accept();
-    else
-        reject();
+void AskDialog::reject() {
+    m_response = 0;
+    QDialog::reject();
 }

@@ -21,9 +21,10 @@ public:
     // 1 after YES, 0 after NO; 1 until the user answers.
     int getResponseValue() const { return m_response; }
 
-private:
-    void answer(int response);
+    // Escape and the window's close button answer NO, not the initial yes.
+    void reject() override;
 
+private:
     std::unique_ptr<Ui::AskDialog> m_ui;
     int m_response = 1;
 };

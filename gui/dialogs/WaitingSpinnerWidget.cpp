@@ -1,5 +1,6 @@
 #include "gui/dialogs/WaitingSpinnerWidget.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -29,6 +30,16 @@ void WaitingSpinnerWidget::initialize() {
     updateSize();
     updateTimer();
     hide();
+    // A parent laid out after the spinner started (the waiting dialog's frame) moves it back to the
+    // centre at once, not only at the next repaint.
+    if (parentWidget() && m_centerOnParent)
+        parentWidget()->installEventFilter(this);
+}
+
+bool WaitingSpinnerWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        updatePosition();
+    return QWidget::eventFilter(watched, event);
 }
 
 void WaitingSpinnerWidget::start() {

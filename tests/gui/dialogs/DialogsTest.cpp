@@ -6,6 +6,8 @@
 #include "gui/dialogs/SetupRestoreDialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,6 +60,15 @@ TEST_F(DialogsTest, QuestionAnswers) {
     DialogSeam::pushAnswer(press("pushButton_OK"));
     EXPECT_EQ(DialogSeam::exec(yes), QDialog::Accepted);
     EXPECT_EQ(yes.getResponseValue(), 1);
+
+    AskDialog escaped; // Escape or the close button: no
+    DialogSeam::pushAnswer([](QDialog& dialog) {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &escape);
+        return dialog.result();
+    });
+    EXPECT_EQ(DialogSeam::exec(escaped), QDialog::Rejected);
+    EXPECT_EQ(escaped.getResponseValue(), 0);
     EXPECT_EQ(DialogSeam::unexpectedDialogs(), 0);
 }
 

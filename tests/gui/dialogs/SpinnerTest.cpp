@@ -81,6 +81,11 @@ TEST(SpinnerTest, WaitingDialog) {
     EXPECT_TRUE(spinner->isSpinning());
     EXPECT_EQ(spinner->size(), QSize(120, 120));
     EXPECT_EQ(spinner->findChild<QTimer*>()->interval(), 100);
+    // Laid out only when shown, the frame grows after the spinner started: it must still be centred.
+    dialog.show();
+    const QSize frame = spinner->parentWidget()->size();
+    EXPECT_EQ(spinner->pos(), QPoint(frame.width() / 2 - 60, frame.height() / 2 - 60));
+    EXPECT_GT(frame.width(), 120);
 
     // The highlighted line (line 0, pointing right) is drawn in the full colour, the line two steps
     // ahead of it (distance 8) only at the minimum opacity.
