@@ -74,11 +74,17 @@ void SetupItemBase::addEditorControl(QWidget* control, bool placeInRow) {
     if (control->focusPolicy() == Qt::NoFocus) {
         control->setFocusPolicy(Qt::StrongFocus);
     }
+    // The window may describe the item before the kind has built all its controls.
+    if (!m_description.isNull()) {
+        control->setAccessibleName(m_description);
+    }
+    control->setToolTip(m_toolTip);
     m_controls.append(control);
 }
 
 void SetupItemBase::applyDescription(const QString& description, const QString& additional) {
     m_label->setText(description);
+    m_description = description;
     m_additional = additional;
     for (QWidget* control : std::as_const(m_controls)) {
         control->setAccessibleName(description);
@@ -94,8 +100,8 @@ QString SetupItemBase::defaultToolTip(const QString& defaultText) const {
 }
 
 void SetupItemBase::applyDefaultToolTip(const QString& defaultText) {
-    const QString tip = defaultToolTip(defaultText);
+    m_toolTip = defaultToolTip(defaultText);
     for (QWidget* control : std::as_const(m_controls)) {
-        control->setToolTip(tip);
+        control->setToolTip(m_toolTip);
     }
 }

@@ -49,14 +49,18 @@ public:
 
     // The label that names the item ("DESCRIPTION . . . . :" until a description is set).
     QLabel* descriptionLabel() const { return m_label; }
+    const QString& description() const { return m_description; }
     const QString& additionalDescription() const { return m_additional; }
 
 signals:
+    // Once for every change of the shown value: a user edit, and also setValue and the two resets, so
+    // that links follow a restore. Setting the value already shown sends nothing.
     void valueChanged(SetupItemBase* sender, int id);
 
 protected:
     // Registers an editor control after the label and the controls added before it: tab order,
-    // keyboard focus and, for the first one, the label's buddy; placed in the row unless told not to.
+    // keyboard focus, the description and tooltip given so far and, for the first one, the label's
+    // buddy; placed in the row unless told not to.
     void addEditorControl(QWidget* control, bool placeInRow = true);
     // Label text, accessible names of the controls and the kept additional description.
     void applyDescription(const QString& description, const QString& additional);
@@ -68,6 +72,8 @@ protected:
     void notifyValueChanged() { emit valueChanged(this, m_id); }
 
 private:
+    QString m_description;
+    QString m_toolTip;
     QString m_additional;
     int m_id = 0;
     bool m_linkEnabled = true;

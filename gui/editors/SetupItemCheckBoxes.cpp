@@ -50,14 +50,22 @@ void SetupItemCheckBoxes::setButtonGroupForItem(const SetupItemTypeCheckbox& ite
         m_bits.append({element.ByteIndex, fromBitMaskToShiftPos(element.BitMask)});
         connect(box, &QCheckBox::stateChanged, this, [this] { notifyValueChanged(); });
     }
+    nameBoxes();
+}
+
+void SetupItemCheckBoxes::nameBoxes() {
+    if (description().isNull()) {
+        return;
+    }
+    // Each box is named by the item and its own text, so that the boxes can be told apart.
+    for (QCheckBox* box : std::as_const(m_boxes)) {
+        box->setAccessibleName(description() + QStringLiteral(": ") + box->text());
+    }
 }
 
 void SetupItemCheckBoxes::setDescription(const QString& description, const QString& additional) {
     applyDescription(description, additional);
-    // Each box is named by the item and its own text, so that the boxes can be told apart.
-    for (QCheckBox* box : std::as_const(m_boxes)) {
-        box->setAccessibleName(description + QStringLiteral(": ") + box->text());
-    }
+    nameBoxes();
 }
 
 void SetupItemCheckBoxes::setBaseValue(const QVariant& value) {

@@ -41,6 +41,8 @@ public:
     const QList<QCheckBox*>& checkBoxes() const { return m_boxes; }
 
 private:
+    void nameBoxes();
+
     struct BoxBit {
         int byteIndex = 0;
         int shift = 0;

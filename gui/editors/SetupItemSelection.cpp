@@ -9,6 +9,13 @@ SetupItemSelection::SetupItemSelection(QWidget* parent)
             &SetupItemSelection::onIndexChanged);
 }
 
+void SetupItemSelection::setFirstValue(int first) {
+    m_first = first;
+    for (int i = 0; i < m_combo->count(); ++i) {
+        m_combo->setItemData(i, m_first + i);
+    }
+}
+
 void SetupItemSelection::setSelection(const QStringList& texts) {
     const QSignalBlocker block(m_combo);
     m_combo->clear();

@@ -13,8 +13,8 @@ class SetupItemSelection : public SetupItemBase {
 public:
     explicit SetupItemSelection(QWidget* parent = nullptr);
 
-    // The value of the first entry; call before setSelection.
-    void setFirstValue(int first) { m_first = first; }
+    // The value of the first entry; entry i carries first + i.
+    void setFirstValue(int first);
     void setSelection(const QStringList& texts);
 
     void setDescription(const QString& description, const QString& additional) override;
