@@ -1,6 +1,7 @@
 #include "gui/jobs/DeviceJobController.h"
 
 #include "comm/PrinterJobs.h"
+#include "gui/jobs/JobHandover.h"
 #include "model/PrinterData.h"
 #include "model/ProtocolDataAvailable.h"
 #include "model/ToolsData.h"
@@ -29,6 +30,14 @@ void DeviceJobController::startThread() {
 void DeviceJobController::stopThread() {
     m_thread.quit();
     m_thread.wait();
+}
+
+void DeviceJobController::handOverToWorker() const {
+    job_handover::release(m_worker.data());
+}
+
+void DeviceJobController::takeOverFromWorker() const {
+    job_handover::acquire(m_worker.data());
 }
 
 void registerDeviceJobTypes() {

@@ -32,6 +32,9 @@ protected:
     // Asks the thread to quit and waits for it without limit. A derived controller whose members the
     // worker thread touches calls this first in its own destructor.
     void stopThread();
+    // Around the queued signals to and from the worker: see JobHandover.h.
+    void handOverToWorker() const;
+    void takeOverFromWorker() const;
 
 private:
     QThread m_thread;

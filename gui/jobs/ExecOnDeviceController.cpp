@@ -17,7 +17,7 @@ void ExecOnDeviceWorker::doWork(PrinterData* data, CommPortSettings* settings, P
     int result = kJobUnexpectedFailure;
     // Only a tool that runs needs its row; another type is refused by the job itself.
     if (tool != nullptr || type != 1)
-        result = runDeviceJob(data, settings, [&](PrinterJobSession& session) {
+        result = runDeviceJob(*this, data, settings, [&](PrinterJobSession& session) {
             return printer_jobs::ExecOnDevice(session, type, tool ? *tool : kNoTool, bytes, length, *answer);
         });
     emit resultReady(result, result == kJobSuccess ? answer.release() : nullptr);
@@ -42,6 +42,7 @@ ExecOnDeviceController::~ExecOnDeviceController() {
 void ExecOnDeviceController::Start(PrinterData* data, CommPortSettings* settings,
                                    ProtocolDataAvailable* available, int type, ToolTag* tool,
                                    unsigned char* bytes, int length) {
+    handOverToWorker();
     emit operate(data, settings, available, type, tool, bytes, length);
 }
 
@@ -50,6 +51,7 @@ std::unique_ptr<AnswerRecord> ExecOnDeviceController::takeAnswer(void* answer) {
 }
 
 void ExecOnDeviceController::handleResults(int result, void* answer) {
+    takeOverFromWorker();
     m_inTransit.delivered(answer);
     if (!isSignalConnected(QMetaMethod::fromSignal(&ExecOnDeviceController::jobFinished))) {
         takeAnswer(answer); // nobody to own it

@@ -9,7 +9,7 @@
 
 void GetStatusDeviceWorker::doWork(PrinterData* data, CommPortSettings* settings) {
     auto status = std::make_unique<StatusDevice>();
-    const int result = runDeviceJob(data, settings, [&status](PrinterJobSession& session) {
+    const int result = runDeviceJob(*this, data, settings, [&status](PrinterJobSession& session) {
         return printer_jobs::GetStatusDevice(session, *status);
     });
     emit resultReady(result, result == kJobSuccess ? status.release() : nullptr);
@@ -32,6 +32,7 @@ GetStatusDeviceController::~GetStatusDeviceController() {
 }
 
 void GetStatusDeviceController::Start(PrinterData* data, CommPortSettings* settings) {
+    handOverToWorker();
     emit operate(data, settings);
 }
 
@@ -40,6 +41,7 @@ std::unique_ptr<StatusDevice> GetStatusDeviceController::takeStatus(void* status
 }
 
 void GetStatusDeviceController::handleResults(int result, void* status) {
+    takeOverFromWorker();
     m_inTransit.delivered(status);
     if (!isSignalConnected(QMetaMethod::fromSignal(&GetStatusDeviceController::jobFinished))) {
         takeStatus(status); // nobody to own it

@@ -6,7 +6,7 @@
 #include "transport/CommPortSettings.h"
 
 void ReadDeviceDataWorker::doWork(PrinterData* data, CommPortSettings* settings) {
-    emit resultReady(runDeviceJob(data, settings, printer_jobs::ReadDeviceData));
+    emit resultReady(runDeviceJob(*this, data, settings, printer_jobs::ReadDeviceData));
 }
 
 ReadDeviceDataController::ReadDeviceDataController(QObject* parent) : DeviceJobController(parent) {
@@ -18,9 +18,11 @@ ReadDeviceDataController::ReadDeviceDataController(QObject* parent) : DeviceJobC
 }
 
 void ReadDeviceDataController::Start(PrinterData* data, CommPortSettings* settings) {
+    handOverToWorker();
     emit operate(data, settings);
 }
 
 void ReadDeviceDataController::handleResults(int result) {
+    takeOverFromWorker();
     emit jobFinished(result);
 }

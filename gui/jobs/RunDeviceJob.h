@@ -1,10 +1,12 @@
 // The one call every worker makes: the core's job runner on the window's printer data and port
-// settings, from the worker thread.
+// settings, from the worker thread, with the handover between the threads declared (JobHandover.h).
 #pragma once
 
 #include "comm/PrinterJob.h"
 
 // The job's result code; kJobUnexpectedFailure without touching the printer when the window passed no
 // printer data or no settings.
-[[nodiscard]] int runDeviceJob(PrinterData* data, CommPortSettings* settings,
+class QObject;
+
+[[nodiscard]] int runDeviceJob(const QObject& worker, PrinterData* data, CommPortSettings* settings,
                                const PrinterJob::Operation& operation);

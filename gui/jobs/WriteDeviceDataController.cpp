@@ -12,7 +12,7 @@ void WriteDeviceDataWorker::doWork(PrinterData* data, CommPortSettings* settings
         emit resultReady(kJobUnexpectedFailure);
         return;
     }
-    emit resultReady(runDeviceJob(data, settings, [selection](PrinterJobSession& session) {
+    emit resultReady(runDeviceJob(*this, data, settings, [selection](PrinterJobSession& session) {
         return printer_jobs::WriteDeviceData(session, *selection);
     }));
 }
@@ -27,9 +27,11 @@ WriteDeviceDataController::WriteDeviceDataController(QObject* parent) : DeviceJo
 
 void WriteDeviceDataController::Start(PrinterData* data, CommPortSettings* settings,
                                       ProtocolDataAvailable* selection) {
+    handOverToWorker();
     emit operate(data, settings, selection);
 }
 
 void WriteDeviceDataController::handleResults(int result) {
+    takeOverFromWorker();
     emit jobFinished(result);
 }

@@ -1,0 +1,171 @@
+// The window's device jobs on their worker threads against the in-process printer: the result codes,
+// the objects handed over, delivery on the main thread, and that no worker outlives its controller.
+#include "tests/comm/session/InProcessPrinter.h"
+
+#include "base/Clock.h"
+#include "comm/AnswerRecord.h"
+#include "comm/PrinterJobs.h"
+#include "gui/jobs/ExecOnDeviceController.h"
+#include "gui/jobs/GetStatusDeviceController.h"
+#include "gui/jobs/ReadDeviceDataController.h"
+#include "gui/jobs/WriteDeviceDataController.h"
+#include "model/PrinterData.h"
+#include "model/ProtocolDataAvailable.h"
+#include "model/ToolsData.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr int kJobWaitMs = 120000; // a limit for a hung job, never a pace
+
+// What a job's jobFinished delivered, and on which thread.
+struct Finished {
+    int result = -2;
+    void* object = nullptr;
+    bool onMainThread = false;
+};
+
+class DeviceJobs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::SetScaleForTesting(0.1);
+        data.Init();
+    }
+    void TearDown() override { Clock::SetScaleForTesting(1.0); }
+
+    // Starts the job the way the window does and waits for its jobFinished.
+    template <class Controller, class... Args> Finished run(Controller& job, Args... args) {
+        std::optional<Finished> finished;
+        QObject::connect(&job, &Controller::jobFinished, [&finished](int result, auto... object) {
+            finished = Finished{result, nullptr, QThread::currentThread() == qApp->thread()};
+            ((finished->object = object), ...);
+        });
+        job.Start(args...);
+        QSignalSpy spy(&job, &Controller::jobFinished);
+        EXPECT_TRUE(finished || spy.wait(kJobWaitMs));
+        return finished.value_or(Finished{});
+    }
+
+    Finished read(TranscribedPrinter& printer) {
+        settings = printer.Settings();
+        ReadDeviceDataController job;
+        return run(job, &data, &settings);
+    }
+
+    PrinterData data;
+    CommPortSettings settings;
+};
+
+sim::SetupItem OutOfRangeItem(uint32_t id, double current) {
+    sim::SetupItem item;
+    item.id = id;
+    item.kind = sim::ItemKind::Numeric;
+    item.text = "Number " + std::to_string(id);
+    item.min = 0;
+    item.max = 10;
+    item.numDefault = 5;
+    item.numCurrent = current;
+    return item;
+}
+
+TEST_F(DeviceJobs, ReadCountsUnreadableItemsAndReportsOnTheMainThread) {
+    sim::Profile profile = ShippedProfile("default");
+    profile.items.push_back(OutOfRangeItem(950, 42));
+    profile.items.push_back(OutOfRangeItem(951, -1));
+    TranscribedPrinter printer(profile);
+
+    const Finished finished = read(printer);
+
+    EXPECT_EQ(finished.result, 10002);
+    EXPECT_TRUE(finished.onMainThread);
+    EXPECT_NE(data.GetSetupItemHeader(), nullptr);
+}
+
+TEST_F(DeviceJobs, ReadFromAPortThatCannotOpenIsSixAndKeepsWhatWasRead) {
+    CommPortSettings gone;
+    {
+        TranscribedPrinter printer(ShippedProfile("minimal"));
+        ASSERT_EQ(read(printer).result, 0);
+        gone = settings;
+    }
+    const SetupItemHeader* header = data.GetSetupItemHeader();
+    ASSERT_NE(header, nullptr);
+    settings = gone;
+    ReadDeviceDataController job;
+
+    EXPECT_EQ(run(job, &data, &settings).result, 6);
+    EXPECT_EQ(data.GetSetupItemHeader(), header);
+    EXPECT_TRUE(data.GetGSI().has_value());
+}
+
+TEST_F(DeviceJobs, StatusWriteAndToolJobsHandTheirResultsOver) {
+    TranscribedPrinter printer(ShippedProfile("default"));
+    ASSERT_EQ(read(printer).result, 0);
+
+    GetStatusDeviceController statusJob;
+    const Finished status = run(statusJob, &data, &settings);
+    EXPECT_EQ(status.result, 0);
+    EXPECT_TRUE(status.onMainThread);
+    const std::unique_ptr<StatusDevice> bytes = GetStatusDeviceController::takeStatus(status.object);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_GT(bytes->generalLength, 0);
+
+    ProtocolDataAvailable selection;
+    selection.SetupDataToSave(false, true);
+    WriteDeviceDataController writeJob;
+    EXPECT_EQ(run(writeJob, &data, &settings, &selection).result, 0);
+
+    ToolTag headTest = ToolsVector().at(4);
+    for (const int type : {2, 1}) {
+        ExecOnDeviceController toolJob;
+        const Finished tool = run(toolJob, &data, &settings, data.GetProtocolDataAvailable(), type, &headTest,
+                                  static_cast<unsigned char*>(nullptr), 0);
+        const std::unique_ptr<AnswerRecord> answer = ExecOnDeviceController::takeAnswer(tool.object);
+        EXPECT_EQ(tool.result, type == 1 ? 0 : 10001) << type;
+        EXPECT_EQ(answer != nullptr, type == 1) << type;
+    }
+}
+
+// Holds back the controller's queued slot calls: the worker's result stays undelivered.
+class ResultHeldBack : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::MetaCall)
+            return false;
+        heldBack = true;
+        loop.quit();
+        return true;
+    }
+    bool heldBack = false;
+    QEventLoop loop;
+};
+
+TEST_F(DeviceJobs, NoWorkerOutlivesItsControllerNorLeaksAnUndeliveredResult) {
+    TranscribedPrinter printer(ShippedProfile("minimal"));
+    settings = printer.Settings();
+    auto job = std::make_unique<GetStatusDeviceController>();
+    const QPointer<QObject> worker = job->worker();
+    ASSERT_FALSE(worker.isNull());
+    QObject::connect(job.get(), &GetStatusDeviceController::jobFinished,
+                     [](int, void* status) { GetStatusDeviceController::takeStatus(status); });
+    ResultHeldBack filter;
+    job->installEventFilter(&filter);
+    job->Start(&data, &settings);
+    QTimer::singleShot(kJobWaitMs, &filter.loop, &QEventLoop::quit);
+    filter.loop.exec();
+    ASSERT_TRUE(filter.heldBack);
+
+    // The status object is now the controller's to release (a leak fails the sanitizer build).
+    job.reset();
+    EXPECT_TRUE(worker.isNull());
+}
+
+} // namespace
