@@ -11,6 +11,7 @@
 #include "gui/editors/SetupItemSelection.h"
 #include "gui/editors/SetupItemText.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -87,8 +88,10 @@ TEST_F(WindowSetup, ReadShowsEveryPageAndWriteSendsOnlyTheEdits) {
     TranscribedPrinter printer(Large());
     auto window = driver.NewWindow();
     EXPECT_FALSE(window->findChild<QPushButton*>("pushButton_MenuExtra")->isEnabled());
-    WindowDriver::Trigger(*window, "From Device");
-    WindowDriver::Trigger(*window, "To File");
+    // From the keyboard: read and save.
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(driver.TakeMessages(), QStringList({"Dalvora - Warning|Communication port not defined",
                                                   "Dalvora - Warning|No valid data to save"}));
 

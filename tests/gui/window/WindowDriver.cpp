@@ -47,6 +47,10 @@ void WindowDriver::Arm() {
 
 int WindowDriver::Answer(QDialog& dialog) {
     if (qobject_cast<MessageDialog*>(&dialog) != nullptr) {
+        // A machine whose USB or serial devices cannot be listed has the port dialog say so; that is
+        // the port dialog's message, not the window's.
+        if (qobject_cast<CommunicationDialog*>(dialog.parentWidget()) != nullptr)
+            return QDialog::Accepted;
         m_messages << dialog.windowTitle() + "|" + dialog.findChild<QLabel*>("labelMessage")->text();
         return QDialog::Accepted;
     }
