@@ -268,6 +268,28 @@ TEST_F(WindowSetup, UnreadableItemsAreCountedAndEmptyPagesHidden) {
         EXPECT_TRUE(window->findChild<QWidget*>(kPageButtons[page])->isVisible()) << page;
 }
 
+TEST_F(WindowSetup, FailedReadShowsWhatWasReadAndFailedWriteSaysWhy) {
+    // The printer refuses every item request, in the read and in the write's own reading.
+    TranscribedPrinter printer(ShippedProfile("default"), {"error=C4:05"});
+    auto window = driver.NewWindow();
+    CommPortSettings noPort = printer.Settings();
+    noPort.tcpPort = 0;
+    driver.ChoosePort(*window, noPort);
+    WindowDriver::Trigger(*window, "About");
+    EXPECT_EQ(driver.TakeMessages(), QStringList({"Dalvora - Warning|No valid device selected", "About"}));
+
+    window = ReadWindow(printer);
+    EXPECT_EQ(driver.TakeMessages(), QStringList({"Dalvora - Error|Operation failure, error code 105"}));
+    EXPECT_TRUE(window->findChild<QWidget*>("page_2")->isVisible());
+    // What was read before the failure is shown.
+    EXPECT_EQ(window->findChild<QLabel*>("label_SetupHeader")->text(),
+              "Model: TK180\nSerial number: SIM000001\nBoot: 1.02\n");
+
+    WindowDriver::Trigger(*window, "To Device");
+    ASSERT_TRUE(WindowDriver::WaitIdle(*window));
+    EXPECT_EQ(driver.TakeMessages(), QStringList({"Dalvora - Error|Operation failure (errorCode 105)"}));
+}
+
 TEST_F(WindowSetup, ClosingTheWindowDuringAReadWaitsForTheJob) {
     TranscribedPrinter printer(ShippedProfile("minimal"), {"delay=300"});
     auto window = driver.NewWindow();

@@ -1,6 +1,7 @@
 #include "tests/gui/window/WindowDriver.h"
 
 #include "gui/DialogSeam.h"
+#include "gui/dialogs/AboutDialog.h"
 #include "gui/dialogs/MessageDialog.h"
 #include "gui/dialogs/SetupRestoreDialog.h"
 #include "gui/port/CommunicationDialog.h"
@@ -52,6 +53,10 @@ int WindowDriver::Answer(QDialog& dialog) {
         if (qobject_cast<CommunicationDialog*>(dialog.parentWidget()) != nullptr)
             return QDialog::Accepted;
         m_messages << dialog.windowTitle() + "|" + dialog.findChild<QLabel*>("labelMessage")->text();
+        return QDialog::Accepted;
+    }
+    if (qobject_cast<AboutDialog*>(&dialog) != nullptr) {
+        m_messages << "About";
         return QDialog::Accepted;
     }
     if (qobject_cast<CommunicationDialog*>(&dialog) != nullptr) {
