@@ -32,6 +32,9 @@ QString addressOfEntry(const QString& entry) {
 
 } // namespace
 
+CommunicationDialog::CommunicationDialog(QWidget* parent)
+    : CommunicationDialog(parent, PortEnumeration::forNewDialogs()) {}
+
 CommunicationDialog::CommunicationDialog(QWidget* parent, PortEnumeration enumeration)
     : QDialog(parent), m_ui(std::make_unique<Ui::CommunicationDialog>()),
       m_enumeration(std::move(enumeration)) {

@@ -30,7 +30,9 @@ public:
     static constexpr int kEthernetItem = 3;
     static constexpr int kSerialBaudRate = 115200;
 
-    explicit CommunicationDialog(QWidget* parent = nullptr, PortEnumeration enumeration = {});
+    // Without a table: PortEnumeration::forNewDialogs().
+    explicit CommunicationDialog(QWidget* parent = nullptr);
+    CommunicationDialog(QWidget* parent, PortEnumeration enumeration);
     ~CommunicationDialog() override;
 
     // Selects the item of the settings' port kind and fills the lists; only Ethernet settings start a

@@ -17,4 +17,8 @@ struct PortEnumeration {
     Enumerate usbScanners = CommLayer::EnumUsbScannerDevices;
     Enumerate serialPorts = CommLayer::EnumComPorts;
     Enumerate ethernetPrinters = CommLayer::EnumEthDevices;
+
+    // The table of a dialog made without one (the window's PORT button). A test of the window replaces
+    // it so that pressing PORT never enumerates real devices or broadcasts a discovery. Main thread only.
+    static PortEnumeration& forNewDialogs();
 };

@@ -46,7 +46,10 @@ protected:
                          {"serial", {"/dev/ttyS0", "/dev/ttyUSB0"}},
                          {"eth", {"10.0.0.7:9100(PRN A)", "10.0.0.8:9100(PRN B)"}}};
     }
-    void TearDown() override { DialogSeam::reset(); }
+    void TearDown() override {
+        DialogSeam::reset();
+        PortEnumeration::forNewDialogs() = {};
+    }
 
     // The next message box is read, not shown.
     void expectMessage() {
@@ -141,7 +144,8 @@ TEST_F(CommunicationDialogTest, ReopeningPreselectsTheChosenDeviceWithoutADiscov
 TEST_F(CommunicationDialogTest, EnumerationErrorIsShownAndLeavesItsListEmpty) {
     devices.errors["scanner"] = "Cannot initialise the USB library";
     expectMessage();
-    CommunicationDialog dialog(nullptr, devices.table());
+    PortEnumeration::forNewDialogs() = devices.table(); // as the window's PORT button makes it
+    CommunicationDialog dialog;
     CommPortSettings none;
     dialog.setUiFromCurrentSettings(none);
 
