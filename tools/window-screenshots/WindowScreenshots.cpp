@@ -4,6 +4,7 @@
 // scripts/screenshots.sh.
 #include "gui/DialogSeam.h"
 #include "gui/MainWindow.h"
+#include "gui/port/PortEnumeration.h"
 #include "sim/InProcessPrinter.h"
 #include "sim/Options.h"
 
@@ -35,7 +36,8 @@ void Settle() {
 void ChoosePortAndPicture(MainWindow& window, uint16_t port, const QString& picture, bool& saved) {
     DialogSeam::pushAnswer([&, port](QDialog& dialog) {
         auto* address = dialog.findChild<QLineEdit*>("lineEdit_Item3");
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(address, &press);
         address->setText("127.0.0.1");
         dialog.findChild<QLineEdit*>("lineEdit_line3_Item3")->setText(QString::number(port));
@@ -65,6 +67,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString directory = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("docs/screenshots");
     QDir().mkpath(directory);
+    // The port dialog lists no devices of this machine and broadcasts no discovery.
+    const auto none = [](std::string&) { return std::vector<std::string>{}; };
+    PortEnumeration::forNewDialogs() = PortEnumeration{none, none, none, none};
     sim::InProcessPrinter printer(sim::LoadProfileFile(sim::ResolveProfilePath("default")));
     MainWindow window(argc, argv);
     window.resize(1100, 760);
