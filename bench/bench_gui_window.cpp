@@ -152,6 +152,7 @@ void BM_ReadJobMainThreadStall(benchmark::State& state) {
         ReadWindow read;
         state.counters["stall_during_job_ms"] = static_cast<double>(read.probe.maxDuringJob);
         state.counters["stall_with_result_ms"] = static_cast<double>(read.probe.maxOverall);
+        state.counters["items"] = read.window->setupItemWidgets().size();
     }
 }
 BENCHMARK(BM_ReadJobMainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
