@@ -48,8 +48,8 @@ protected:
     static sim::Profile Large() { return ShippedProfile("large"); }
 
     // A window that has read the printer through the PORT dialog and LOAD > From Device.
-    std::unique_ptr<MainWindow> ReadWindow(TranscribedPrinter& printer) {
-        auto window = driver.NewWindow();
+    std::unique_ptr<MainWindow> ReadWindow(TranscribedPrinter& printer, bool extendedInfo = false) {
+        auto window = driver.NewWindow(extendedInfo);
         driver.ChoosePort(*window, printer.Settings());
         WindowDriver::Trigger(*window, "From Device");
         EXPECT_TRUE(WindowDriver::WaitIdle(*window));
@@ -245,7 +245,7 @@ TEST_F(WindowSetup, ArchiveRoundTripRefusedFileAndCommaLocale) {
     EXPECT_EQ(bytes, b.readAll());
 }
 
-TEST_F(WindowSetup, UnreadableItemsAreCountedAndEmptyPagesHidden) {
+TEST_F(WindowSetup, UnreadableItemsCountedEmptyPagesHiddenLifeCountersShown) {
     sim::Profile profile = Large();
     // Nothing on the Blackmark and Orlo pages; ATB, BTP and RFID keep the Orlo button.
     std::erase_if(profile.items, [](const sim::SetupItem& item) {
@@ -259,7 +259,10 @@ TEST_F(WindowSetup, UnreadableItemsAreCountedAndEmptyPagesHidden) {
             ++spoiled;
         }
     TranscribedPrinter printer(profile);
-    auto window = ReadWindow(printer);
+    auto window = ReadWindow(printer, true);
+    EXPECT_EQ(window->findChild<QLabel*>("label_SetupHeader")->text(),
+              "Model: Large\n\nPrinted tickets: 123456\n")
+        << "life counters below the device lines with --SWPRNLIFEINFO";
     EXPECT_EQ(driver.TakeMessages(),
               QStringList({"Dalvora - Warning|Attention.\n 3 errors were forund during operation"}));
     EXPECT_TRUE(window->findChild<QWidget*>("page_2")->isVisible());

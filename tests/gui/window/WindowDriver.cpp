@@ -78,10 +78,11 @@ int WindowDriver::Answer(QDialog& dialog) {
     return dialog.result();
 }
 
-std::unique_ptr<MainWindow> WindowDriver::NewWindow() const {
+std::unique_ptr<MainWindow> WindowDriver::NewWindow(bool extendedInfo) const {
     static char program[] = "dalvora";
-    static char* argv[] = {program, nullptr};
-    auto window = std::make_unique<MainWindow>(1, argv);
+    static char option[] = "--SWPRNLIFEINFO";
+    static char* argv[] = {program, option, nullptr};
+    auto window = std::make_unique<MainWindow>(extendedInfo ? 2 : 1, argv);
     window->show();
     return window;
 }

@@ -18,7 +18,8 @@ public:
     WindowDriver();
     ~WindowDriver();
 
-    std::unique_ptr<MainWindow> NewWindow() const;
+    // With `extendedInfo` the window is started with --SWPRNLIFEINFO.
+    std::unique_ptr<MainWindow> NewWindow(bool extendedInfo = false) const;
 
     // PORT, then the communication dialog set to the Ethernet address of `settings`.
     void ChoosePort(MainWindow& window, const CommPortSettings& settings);
