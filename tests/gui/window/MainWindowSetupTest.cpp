@@ -170,7 +170,7 @@ TEST_F(WindowSetup, LinksActAtOnceOnTheShownPageAndWhenAPageIsShown) {
     EXPECT_TRUE(EditorOf<SetupItemBase>(*window, 10002)->isVisible());
 }
 
-TEST_F(WindowSetup, RestoreDefaultsOnOnePageThenTheReadValuesEverywhere) {
+TEST_F(WindowSetup, RestoreDefaultsOnOnePageThenEverywhereThenTheReadValues) {
     TranscribedPrinter printer(Large());
     auto window = ReadWindow(printer);
     WindowDriver::Click(*window, kPageButtons[0]);
@@ -186,6 +186,8 @@ TEST_F(WindowSetup, RestoreDefaultsOnOnePageThenTheReadValuesEverywhere) {
     EXPECT_EQ(print->value(), 88) << "another page is left alone";
 
     driver.restorePageOnly = false;
+    WindowDriver::Click(*window, "pushButton_RestoreDefault");
+    EXPECT_EQ(print->value(), 10) << "all items";
     WindowDriver::Click(*window, "pushButton_RestoreReset");
     EXPECT_EQ(communication->value(), 1) << "the value read";
     EXPECT_EQ(print->value(), readPrint);
