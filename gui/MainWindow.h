@@ -1,22 +1,153 @@
-// The application window. It reads the two windowed-mode options (--log, --SWPRNLIFEINFO) when built.
+// The application window: top bar with the LOAD, SAVE, PORT, EXTRA and HELP menus, the welcome page, and
+// the working page whose lateral menu switches between the setup pages (one editor per setup item) and
+// the tools, upgrade and status pages. It owns the printer data being edited and the port settings, and
+// runs every device operation as a background job with a waiting dialog, one job at a time.
+//
+// Sources: MainWindow.cpp (frame, menus, port, messages), MainWindowSetupPages.cpp (pages, editors,
+// links, restore), MainWindowJobs.cpp (read and write the printer), MainWindowFiles.cpp (archives).
 #pragma once
 
+#include "model/PrinterData.h"
+#include "model/ProtocolDataAvailable.h"
+#include "transport/CommPortSettings.h"
+
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAbstractButton;
+class QMenu;
+class ReadDeviceDataController;
+class SetupItemBase;
+class WaitingDialog;
+class WriteDeviceDataController;
+class SetupItemType;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow;
+// The one main window of the process, for code that must reach it from another thread; null when there
+// is none.
+extern MainWindow* MainWin;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
+    // Numbers the menu actions carry; menuClicked dispatches on them.
+    enum MenuAction : int {
+        kLoadFromDevice = 0,
+        kLoadFromFile = 1,
+        kSaveToFile = 2,
+        kSaveToDevice = 3,
+        kEditModuleFont = 4,
+        kExportToText = 5,
+        kPrintPreview = 6,
+        kPrint = 7,
+        kAbout = 8,
+    };
+
+    static constexpr int kSetupPageCount = 8;
+    // Two inclusive id ranges per setup page; an empty range is {-1, -2}.
+    struct IdRange {
+        int64_t first;
+        int64_t last;
+    };
+    static const std::array<std::array<IdRange, 2>, kSetupPageCount> SetupPageRanges;
+
     MainWindow(int argc, char** argv, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     static QString getHomeDir();
     bool isExtendedInfoShown() const { return m_showExtendedInfo; }
 
+    // Whether the id belongs to the page's ranges; a negative page takes every id.
+    static bool checkIdInPageIsVisible(int64_t id, int page);
+
+    // Read access for callers that inspect what the window holds.
+    const PrinterData& printerData() const { return m_printerData; }
+    const CommPortSettings& portSettings() const { return m_portSettings; }
+    const QList<SetupItemBase*>& setupItemWidgets() const { return m_setupItems; }
+    bool isJobRunning() const;
+
+    void showMessageBox(const QString& title, const QString& text);
+    // Working page, then every inner page rebuilt from the printer data.
+    void showPrinterData();
+
+public slots:
+    void menuClicked(QAction* action);
+    void loadSetupFromDevice();
+    void saveSetupToDevice();
+    void loadSettingsFromFile();
+    void saveSettingsToFile();
+    void handlePortClicked();
+    void showAboutDialog();
+
+private slots:
+    void handleGroupMainMenuToggled(QAbstractButton* button, bool checked);
+    void handleGroupSetupMenuToggled(QAbstractButton* button, bool checked);
+    void handleDeviceDataRead(int result);
+    void handleDeviceDataWrite(int result);
+    void hanleSetupItemValueChanged(SetupItemBase* sender, int id);
+    void handleRestoreDefaultClicked();
+    void handleRestoreResetClicked();
+
 private:
+    // Start-up.
     void initUi();
+    void buildMenus();
+    QMenu* buildMenu(const QList<QPair<QString, int>>& entries);
+    void connectButtons();
     void applyWindowedOptions(int argc, char** argv);
     static void enableFileLog();
 
+    // Pages and editors.
+    void showSetupData();
+    void showToolsData();
+    void showUpgradeData();
+    void showStatusData();
+    void resetSetupData();
+    QString setupHeaderText() const;
+    SetupItemBase* createSetupItemWidget(SetupItemType& item);
+    void setEmptyPagesInvisible();
+    QAbstractButton* setupPageButton(int page) const;
+    // The checked setup page (0..7), or -1 while "Info" or nothing is checked.
+    int currentSetupPage() const;
+    void showSetupPage(int page);
+    void restoreSetupItems(bool toDefault);
+
+    // Links between items.
+    void manageLinkDependency();
+    void hanleLinkDependencyOnValueChanged(SetupItemBase* widget, int id);
+    void ViewElementById(uint64_t id, int32_t operation);
+
+    // Widget values and the data model.
+    void updateSetupDataFromUi();
+    void updateSetupDataAfterWrite();
+
+    // Jobs.
+    void openWaitingDialog(const QString& title);
+    void closeWaitingDialog();
+    void stopRunningJobs();
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QList<SetupItemBase*> m_setupItems;
+    QHash<int, SetupItemBase*> m_setupItemsById;
     bool m_showExtendedInfo = false;
+    CommPortSettings m_portSettings;
+    PrinterData m_printerData;
+    ProtocolDataAvailable m_saveSelection;
+    QPointer<WaitingDialog> m_waitingDialog;
+    ReadDeviceDataController* m_readJob = nullptr;
+    WriteDeviceDataController* m_writeJob = nullptr;
+    // Upgrade page: 0 = nothing loaded.
+    int m_upgradeKind = 0;
 };

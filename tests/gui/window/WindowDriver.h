@@ -1,0 +1,47 @@
+// Drives the real main window as a user would: the PORT dialog, the menu actions, the page buttons;
+// every modal dialog is answered through the dialog seam by one dispatcher that records message boxes.
+#pragma once
+
+#include "gui/MainWindow.h"
+#include "transport/CommPortSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QDialog;
+
+class WindowDriver {
+public:
+    WindowDriver();
+    ~WindowDriver();
+
+    // With `extendedInfo` the window is started with --SWPRNLIFEINFO.
+    std::unique_ptr<MainWindow> NewWindow(bool extendedInfo = false) const;
+
+    // PORT, then the communication dialog set to the Ethernet address of `settings`.
+    void ChoosePort(MainWindow& window, const CommPortSettings& settings);
+    // Triggers the menu action with this text ("From Device", "To File", ...).
+    static void Trigger(MainWindow& window, const QString& actionText);
+    // Polls the event loop until the condition holds; false after a generous limit.
+    static bool WaitUntil(const std::function<bool()>& condition);
+    static bool WaitIdle(MainWindow& window);
+    // Clicks a lateral or setup page button by object name.
+    static void Click(MainWindow& window, const char* objectName);
+
+    // Message boxes shown so far, as "Dalvora - <title>|<text>"; Take empties the list.
+    QStringList TakeMessages();
+    // What the restore dialog answers: only the page, or all items.
+    bool restorePageOnly = false;
+    // File names for the file dialogs, in order.
+    void NextFileName(const QString& name);
+
+private:
+    int Answer(QDialog& dialog);
+    void Arm();
+
+    QStringList m_messages;
+    CommPortSettings m_port;
+};
