@@ -124,7 +124,7 @@ void MainWindow::buildMenus() {
         QKeySequence keys;
     } shortcuts[] = {{load, 0, QKeySequence("Ctrl+R")},
                      {load, 1, QKeySequence::Open},
-                     {save, 0, QKeySequence("Ctrl+W")},
+                     {save, 0, QKeySequence("Ctrl+D")},
                      {save, 1, QKeySequence::Save}};
     for (const auto& entry : shortcuts) {
         QAction* action = entry.menu->actions().at(entry.index);

@@ -126,6 +126,8 @@ QString MainWindow::setupHeaderText() const {
 
 void MainWindow::showSetupData() {
     QWidget* container = ui->widget_SetupItems;
+    if (container->styleSheet().isEmpty())
+        container->setStyleSheet(SetupItemBase::pageStyleSheet());
     // Building hundreds of editors with updates off costs one layout pass instead of one per editor.
     container->setUpdatesEnabled(false);
     resetSetupData();

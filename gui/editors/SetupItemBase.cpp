@@ -16,9 +16,12 @@ SetupItemBase::SetupItemBase(QWidget* parent)
     : QWidget(parent), m_label(new QLabel(QStringLiteral("DESCRIPTION . . . . :"), this)),
       m_row(new QHBoxLayout(this)) {
     setAttribute(Qt::WA_StyledBackground, true);
-    setStyleSheet(QString::fromLatin1(kEditorStyle));
     m_label->setWordWrap(true);
     m_row->addWidget(m_label, 1);
+}
+
+QString SetupItemBase::pageStyleSheet() {
+    return QString::fromLatin1(kEditorStyle);
 }
 
 void SetupItemBase::setDescription(const QString& /*description*/, const QString& /*additional*/) {}

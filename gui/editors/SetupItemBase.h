@@ -19,6 +19,10 @@ class SetupItemBase : public QWidget {
 public:
     explicit SetupItemBase(QWidget* parent = nullptr);
 
+    // The editors' look, set once on the page that holds them: one style sheet per editor would be
+    // parsed and polished hundreds of times when a large setup is shown.
+    [[nodiscard]] static QString pageStyleSheet();
+
     // The kind's operations; the base versions do nothing and report an integer 0.
     virtual void setDescription(const QString& description, const QString& additional);
     virtual void setBaseValue(const QVariant& value);
