@@ -1,4 +1,5 @@
 #include "app/CmdLineOperations.h"
+#include "app/CmdLineUpgrade.h"
 
 #include "base/CmdConsole.h"
 #include "base/HomeDir.h"
@@ -177,16 +178,15 @@ int RunCmdlineOperation(CmdOperation operation, const CmdLineOptions& opts) {
             return RunPrinterVersion(opts);
         case CmdOperation::SendTcfx:
             return RunSendTcfx(opts);
+        case CmdOperation::Upgrade:
+            return RunUpgrade(opts);
         default:
             break;
         }
     } catch (const std::exception& e) {
         // Nothing may end the run without its status and report.
         Log::WriteLogP("perform_cmdline_operation", "Unexpected failure: %s", e.what());
-        return kExitCommunication;
     }
-    // The upgrade arrives with the upgrade layer.
-    CmdConsole::WriteToConsoleString("--%s is not available in this build\n", OperationName(operation));
     return kExitCommunication;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/CmdLineOptions.h"
+#include "comm/PrinterJob.h"
 #include "transport/CommPortSettings.h"
 
 #include <string>
@@ -68,6 +69,12 @@ CommPortType PortKindFromType(const std::string& type);
 // "address:port" for Ethernet, "device:baud:SW|HW|NONE" for serial. False for a malformed text.
 bool parse_device(CommPortType type, CommPortSettings* settings);
 bool ParseDeviceText(CommPortType type, const std::string& device, CommPortSettings* settings);
+
+// Finds the printer and runs the operation, whose result is the exit status, with a session object of
+// the caller's when given (the upgrade's). A failure thrown while finding the printer or inside the
+// operation is reported as "<operationName> FAILURE (code)", status 14.
+int RunPrinterJob(const CmdLineOptions& opts, PrinterData& data, const char* operationName,
+                  const PrinterJob::Operation& operation, PrinterComm* session = nullptr);
 
 // The printer operations; each returns its exit status after printing its own messages.
 int RunPrinterVersion(const CmdLineOptions& opts);

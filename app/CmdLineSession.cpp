@@ -35,28 +35,6 @@ int PrepareSettings(const CmdLineOptions& opts, CommPortSettings& settings) {
     return kExitSuccess;
 }
 
-// Finds the printer and runs the operation, whose result is the exit status. A failure thrown while
-// finding the printer or inside the operation is reported as "<name> FAILURE (code)", status 14.
-int RunPrinterJob(const CmdLineOptions& opts, PrinterData& data, const char* operationName,
-                  const PrinterJob::Operation& operation) {
-    CommPortSettings settings;
-    if (int status = PrepareSettings(opts, settings); status != kExitSuccess)
-        return status;
-    PrinterJob job(data, settings, {kAllComponents, opts.timem});
-    const PrinterJobOutcome outcome = job.Run(operation);
-    switch (outcome.failedAt) {
-    case PrinterJobOutcome::Stage::Done:
-        return outcome.result;
-    case PrinterJobOutcome::Stage::FindingPrinter:
-        CmdConsole::WriteToConsoleString("PrnCom_Init FAILURE (%d)\n", outcome.result);
-        break;
-    case PrinterJobOutcome::Stage::Operation:
-        CmdConsole::WriteToConsoleString("%s FAILURE (%d)\n", operationName, outcome.result);
-        break;
-    }
-    return kExitCommunication;
-}
-
 // The lines of a tool's answer: a two-digit count, then one 128-byte slot per line.
 void ShowToolAnswer(const AnswerRecord& answer) {
     const LineTable* table = answer.Get<LineTable>();
@@ -117,6 +95,26 @@ bool ValidToolChoice(const CmdLineOptions& opts) {
 }
 
 } // namespace
+
+int RunPrinterJob(const CmdLineOptions& opts, PrinterData& data, const char* operationName,
+                  const PrinterJob::Operation& operation, PrinterComm* session) {
+    CommPortSettings settings;
+    if (int status = PrepareSettings(opts, settings); status != kExitSuccess)
+        return status;
+    PrinterJob job(data, settings, {kAllComponents, opts.timem});
+    const PrinterJobOutcome outcome = session ? job.Run(*session, operation) : job.Run(operation);
+    switch (outcome.failedAt) {
+    case PrinterJobOutcome::Stage::Done:
+        return outcome.result;
+    case PrinterJobOutcome::Stage::FindingPrinter:
+        CmdConsole::WriteToConsoleString("PrnCom_Init FAILURE (%d)\n", outcome.result);
+        break;
+    case PrinterJobOutcome::Stage::Operation:
+        CmdConsole::WriteToConsoleString("%s FAILURE (%d)\n", operationName, outcome.result);
+        break;
+    }
+    return kExitCommunication;
+}
 
 CommPortType PortKindFromType(const std::string& type) {
     if (type == "eth")

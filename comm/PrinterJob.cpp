@@ -22,8 +22,12 @@ PrinterJob::PrinterJob(PrinterData& data, CommPortSettings& settings, PrinterJob
     : m_data(data), m_settings(settings), m_config(config) {}
 
 PrinterJobOutcome PrinterJob::Run(const Operation& operation) {
-    CommLayer layer(m_factory);
     PrinterComm comm = MakeSession(m_config);
+    return Run(comm, operation);
+}
+
+PrinterJobOutcome PrinterJob::Run(PrinterComm& comm, const Operation& operation) {
+    CommLayer layer(m_factory);
     PrinterJobSession session{layer, comm, m_data, m_settings};
     PrinterJobOutcome outcome;
     outcome.failedAt = PrinterJobOutcome::Stage::FindingPrinter;

@@ -57,6 +57,8 @@ public:
     void SetPortFactory(CommLayer::PortFactory factory) { m_factory = std::move(factory); }
 
     [[nodiscard]] PrinterJobOutcome Run(const Operation& operation);
+    // The same with a session object of the caller's (an upgrade session, which adds operations).
+    [[nodiscard]] PrinterJobOutcome Run(PrinterComm& comm, const Operation& operation);
 
 private:
     PrinterData& m_data;

@@ -1,11 +1,19 @@
 // Fault switch parsing and decisions; see Faults.h.
 #include "sim/Faults.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace sim {
 namespace {
+
+std::string ToHexByte(uint32_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", byte & 0xFF);
+    return text;
+}
 
 [[noreturn]] void Bad(const std::string& text, const std::string& expected) {
     throw FaultSyntaxError("fault \"" + text + "\": expected " + expected);
@@ -23,7 +31,8 @@ bool ParseUnsigned(const std::string& text, uint32_t& value) {
 }
 
 bool IsRequestName(const std::string& kind) {
-    if (kind == "*" || kind == "GSI" || kind == "GSIFF" || kind == "FWREL")
+    if (kind == "*" || kind == "GSI" || kind == "GSIFF" || kind == "FWREL" || kind == "BANKS" ||
+        kind == "PROGRAM" || kind == "MODULE")
         return true;
     uint32_t code = 0;
     return kind.size() > 1 && kind[0] == 'C' && ParseUnsigned(kind.substr(1), code) && code < 256;
@@ -36,7 +45,7 @@ FaultTarget ParseTarget(const std::string& part, const std::string& whole, const
     if (hash != std::string::npos && (!ParseUnsigned(part.substr(hash + 1), target.nth) || target.nth == 0))
         Bad(whole, form + " with #N counted from 1");
     if (!IsRequestName(target.kind))
-        Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code> or *");
+        Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code>, BANKS, PROGRAM, MODULE or *");
     return target;
 }
 
@@ -48,6 +57,24 @@ std::pair<FaultTarget, uint32_t> ParseTargetNumber(const std::string& value, con
     if (colon == std::string::npos || !ParseUnsigned(value.substr(colon + 1), number))
         Bad(whole, form);
     return {ParseTarget(value.substr(0, colon), whole, form), number};
+}
+
+// "KIND[#N]:BYTE" with BYTE as 0xNN or decimal.
+std::pair<FaultTarget, uint32_t> ParseTargetByte(const std::string& value, const std::string& whole) {
+    const std::string form = "answer=KIND[#N]:BYTE with BYTE 0x00..0xFF";
+    const size_t colon = value.rfind(':');
+    if (colon == std::string::npos)
+        Bad(whole, form);
+    const std::string number = value.substr(colon + 1);
+    const bool hex = number.size() > 2 && (number.rfind("0x", 0) == 0 || number.rfind("0X", 0) == 0);
+    const std::string digits = hex ? number.substr(2) : number;
+    const char* allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of(allowed) != std::string::npos)
+        Bad(whole, form);
+    const unsigned long byte = std::stoul(digits, nullptr, hex ? 16 : 10);
+    if (byte > 0xFF)
+        Bad(whole, form);
+    return {ParseTarget(value.substr(0, colon), whole, form), static_cast<uint32_t>(byte)};
 }
 
 } // namespace
@@ -85,9 +112,21 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.garbage.push_back(ParseTargetNumber(value, text, "garbage=KIND[#N]:COUNT"));
     } else if (key == "drop") {
         set.dropAfter.push_back(ParseTargetNumber(value, text, "drop=KIND[#N]:BYTES"));
+    } else if (key == "bad-sum" && !value.empty()) {
+        set.badSum.push_back(ParseTarget(value, text, "bad-sum=KIND[#N]"));
+    } else if (key == "answer") {
+        set.answerByte.push_back(ParseTargetByte(value, text));
+    } else if (key == "slow-restart") {
+        set.slowRestart.push_back(ParseTargetNumber(value, text, "slow-restart=KIND[#N]:MS"));
+    } else if (key == "no-return" && !value.empty()) {
+        set.noReturn.push_back(ParseTarget(value, text, "no-return=KIND[#N]"));
+    } else if (key == "other-release" && !value.empty()) {
+        if (std::any_of(value.begin(), value.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }))
+            Bad(text, "other-release=TEXT of printable characters");
+        set.otherRelease = value;
     } else {
-        Bad(text,
-            "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, stale=");
+        Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, "
+                  "stale=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
     }
 }
 
@@ -134,7 +173,37 @@ FaultDecision FaultInjector::Decide(const std::string& requestName) {
             d.stale = true;
             d.applied.push_back("stale " + at);
         }
+    DecideUpgrade(requestName, occurrence, d);
     return d;
+}
+
+void FaultInjector::DecideUpgrade(const std::string& requestName, uint32_t occurrence,
+                                  FaultDecision& d) const {
+    const std::string at = requestName + "#" + std::to_string(occurrence);
+    for (const auto& t : m_set.badSum)
+        if (t.Matches(requestName, occurrence)) {
+            d.badSum = true;
+            d.applied.push_back("bad-sum " + at);
+        }
+    for (const auto& [t, byte] : m_set.answerByte)
+        if (t.Matches(requestName, occurrence)) {
+            d.answerByte = static_cast<uint8_t>(byte);
+            d.applied.push_back("answer " + at + " " + ToHexByte(byte));
+        }
+    for (const auto& [t, ms] : m_set.slowRestart)
+        if (t.Matches(requestName, occurrence)) {
+            d.restartMs = ms;
+            d.applied.push_back("slow-restart " + at + " " + std::to_string(ms) + " ms");
+        }
+    for (const auto& t : m_set.noReturn)
+        if (t.Matches(requestName, occurrence)) {
+            d.neverReturn = true;
+            d.applied.push_back("no-return " + at);
+        }
+    if (m_set.otherRelease && requestName == "PROGRAM") {
+        d.otherRelease = m_set.otherRelease;
+        d.applied.push_back("other-release " + *m_set.otherRelease);
+    }
 }
 
 } // namespace sim

@@ -11,7 +11,14 @@
 //   drop=KIND[#N]:BYTES  only the first BYTES bytes of the answer, then the connection drops
 //   stale=KIND[#N]       the answer to the previous request of KIND instead of this one's (a late
 //                        answer taken for the next request)
-// KIND is a request name: GSI, GSIFF, FWREL or C<code> (C4, C138, ...), or * for every request.
+// Upgrade transfers (KIND PROGRAM for a firmware group, MODULE for a module image):
+//   bad-sum=KIND[#N]     the loader finds the sums wrong (bytes spoilt on the way): 0x99, 0x44 for a module
+//   answer=KIND[#N]:BYTE this result byte (0xNN or decimal) instead of the loader's own; only 0xAA installs
+//   slow-restart=KIND[#N]:MS  the restart after installing lasts MS milliseconds
+//   no-return=KIND[#N]   the printer never comes back from the restart after installing
+//   other-release=TEXT   after a firmware upgrade the printer reports TEXT instead of the profile's release
+// KIND is a request name: GSI, GSIFF, FWREL, C<code> (C4, C138, ...), BANKS, PROGRAM, MODULE, or * for
+// every request.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +47,11 @@ struct FaultSet {
     std::vector<std::pair<FaultTarget, uint32_t>> garbage;
     std::vector<std::pair<FaultTarget, uint32_t>> dropAfter;
     std::vector<FaultTarget> stale;
+    std::vector<FaultTarget> badSum;
+    std::vector<std::pair<FaultTarget, uint32_t>> answerByte;
+    std::vector<std::pair<FaultTarget, uint32_t>> slowRestart;
+    std::vector<FaultTarget> noReturn;
+    std::optional<std::string> otherRelease;
 };
 
 class FaultSyntaxError : public std::invalid_argument {
@@ -58,6 +70,11 @@ struct FaultDecision {
     uint32_t garbageBytes = 0;
     std::optional<uint32_t> dropAfter;
     bool stale = false;
+    bool badSum = false;
+    std::optional<uint8_t> answerByte;
+    std::optional<uint32_t> restartMs;
+    bool neverReturn = false;
+    std::optional<std::string> otherRelease;
     std::vector<std::string> applied; // the switches that fired, for the transcript
 };
 
@@ -71,6 +88,7 @@ public:
     [[nodiscard]] uint32_t Count(const std::string& requestName) const;
 
 private:
+    void DecideUpgrade(const std::string& requestName, uint32_t occurrence, FaultDecision& d) const;
     FaultSet m_set;
     std::map<std::string, uint32_t> m_counts;
 };

@@ -15,6 +15,8 @@ const char* UsageText() {
            "Plays a Dalvora thermal ticket printer on TCP, a pty serial line, USB and UDP discovery.\n"
            "\n"
            "  --profile NAME|FILE   printer description: default, large, minimal or a JSON file\n"
+           "  --set PATH=VALUE      change one profile member first, e.g. --set upgrade.mode=U1\n"
+           "                        --set upgrade.settings=0; (VALUE is JSON, else a text)\n"
            "  --tcp ADDR:PORT       raw printer port, e.g. 127.0.0.1:9100; port 0 picks a free one\n"
            "  --pty PATH            serial line: PATH becomes a symlink to the pty slave; the printer\n"
            "                        answers only at the profile's baud rate\n"
@@ -25,8 +27,11 @@ const char* UsageText() {
            "  --fault SWITCH          inject a fault (repeatable):\n"
            "                          delay=MS  drip=BYTES:MS  silence\n"
            "                          no-answer=KIND[#N]  error=KIND[#N]:NN  wrong-checksum=KIND[#N]\n"
-           "                          garbage=KIND[#N]:COUNT  drop=KIND[#N]:BYTES\n"
-           "                        KIND: GSI, GSIFF, FWREL, C<code> (C4, C138, ...) or *\n"
+           "                          garbage=KIND[#N]:COUNT  drop=KIND[#N]:BYTES  stale=KIND[#N]\n"
+           "                          bad-sum=KIND[#N]  answer=KIND[#N]:0xNN  slow-restart=KIND[#N]:MS\n"
+           "                          no-return=KIND[#N]  other-release=TEXT\n"
+           "                        KIND: GSI, GSIFF, FWREL, C<code> (C4, C138, ...), BANKS, PROGRAM,\n"
+           "                        MODULE or *\n"
            "  --check-profile       validate the profile, print \"profile ok\" and exit\n"
            "  --log                 write the diagnostic log on standard output\n"
            "  --help                this text\n"
@@ -75,6 +80,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
             o.transcript = value();
         else if (a == "--fault")
             o.faults.push_back(value());
+        else if (a == "--set")
+            o.profileSets.push_back(value());
         else if (a == "--usb")
             o.usb = true;
         else

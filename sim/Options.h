@@ -16,7 +16,8 @@ struct Options {
     std::string profile = "default"; // a file, or default / large / minimal
     std::optional<std::string> tcp, pty, udp, transcript;
     std::vector<std::string> faults;
-    std::vector<std::string> program; // after "--": the USB host to run, with its arguments
+    std::vector<std::string> profileSets; // --set PATH=VALUE, applied to the profile in order
+    std::vector<std::string> program;     // after "--": the USB host to run, with its arguments
 };
 
 class OptionError : public std::invalid_argument {

@@ -7,7 +7,7 @@
 
 namespace sim {
 
-PrinterState::PrinterState(Profile profile) : m_profile(std::move(profile)) {
+PrinterState::PrinterState(Profile profile) : m_profile(std::move(profile)), m_firmware(m_profile.firmware) {
     for (size_t i = 0; i < m_profile.items.size(); ++i)
         m_index[m_profile.items[i].id] = i;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "sim/Profile.h"
+#include "sim/Transfers.h"
 #include "sim/Wire.h"
 
 #include <map>
@@ -42,6 +43,13 @@ public:
     void AddScript(Bytes script) { m_scripts.push_back(std::move(script)); }
     [[nodiscard]] const std::vector<Bytes>& Scripts() const { return m_scripts; }
 
+    // The firmware release the printer reports: the profile's until an upgrade installs another.
+    [[nodiscard]] const std::string& Firmware() const { return m_firmware; }
+    void SetFirmware(std::string release) { m_firmware = std::move(release); }
+    // Every firmware group and module received, in order.
+    void AddTransfer(TransferRecord record) { m_transfers.push_back(std::move(record)); }
+    [[nodiscard]] const std::vector<TransferRecord>& Transfers() const { return m_transfers; }
+
     // The next live status bytes of each schedule (zeros without one).
     [[nodiscard]] Bytes NextGeneralStatus();
     [[nodiscard]] Bytes NextExtendedStatus();
@@ -59,6 +67,8 @@ private:
     std::vector<std::pair<uint32_t, std::string>> m_staged; // in the order of setting; the last wins
     std::vector<Bytes> m_scripts;
     Cursor m_general, m_extended;
+    std::string m_firmware;
+    std::vector<TransferRecord> m_transfers;
 };
 
 } // namespace sim

@@ -75,11 +75,19 @@ struct StatusSection {
     std::vector<StatusStep> extendedSchedule; // extendedBytes bytes each
 };
 
+// The upgrade information answer and how the printer's loader behaves.
 struct UpgradeSection {
-    std::string mode;     // "U1".."U6"
-    std::string settings; // may be empty
-    std::string deviceIds;
+    std::string mode;      // "U1".."U6"
+    std::string settings;  // may be empty; its first ";" token tells whether USB gets programming answers
+    std::string deviceIds; // "family;model;customization"
+    std::optional<std::string> firmwareAfter; // the release after a firmware upgrade; absent: unchanged
+    uint32_t restartMs = 1500;                // the restart after installing firmware or a module
+    std::optional<uint32_t> banks;            // U5: the image's bank count, which makes a data bank last
+    std::optional<std::string> moduleIds;     // the MOD_ID letters the loader takes; absent: every one
 };
+
+// Capability bits of the groups the loader serves.
+inline constexpr uint32_t kModuleUpgradeGroup = 0x04, kFirmwareUpgradeGroup = 0x20;
 
 struct ToolsSection {
     uint32_t group1 = 0;
@@ -119,9 +127,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Throws ProfileError with the file, the JSON path and the reason.
-[[nodiscard]] Profile LoadProfileFile(const std::string& path);
-[[nodiscard]] Profile LoadProfileText(const std::string& text, const std::string& origin);
+// Throws ProfileError with the file, the JSON path and the reason. Each override "a.b=VALUE" sets a
+// member before the profile is read (VALUE as JSON, or as a text when it is not JSON).
+[[nodiscard]] Profile LoadProfileFile(const std::string& path,
+                                      const std::vector<std::string>& overrides = {});
+[[nodiscard]] Profile LoadProfileText(const std::string& text, const std::string& origin,
+                                      const std::vector<std::string>& overrides = {});
 
 // Every rule a real printer's description obeys; throws ProfileError naming the first violation.
 void ValidateProfile(const Profile& profile);

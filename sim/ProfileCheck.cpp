@@ -185,6 +185,15 @@ void CheckUpgrade(const UpgradeSection& u) {
     CheckFieldText(u.settings, "upgrade.settings");
     if (!std::regex_match(u.deviceIds, ids))
         Fail("upgrade.device_ids", "expected family;model;customization");
+    if (u.firmwareAfter) {
+        CheckText(*u.firmwareAfter, "upgrade.firmware_after");
+        if (u.firmwareAfter->empty())
+            Fail("upgrade.firmware_after", "the release text cannot be empty");
+    }
+    if (u.banks && (*u.banks == 0 || *u.banks > 256))
+        Fail("upgrade.banks", "a bank number is one byte: 1..256 banks");
+    if (u.moduleIds && (u.moduleIds->empty() || !std::regex_match(*u.moduleIds, std::regex("^[!-~]+$"))))
+        Fail("upgrade.module_ids", "expected the accepted MOD_ID characters, e.g. \"FLD\"");
 }
 
 void CheckTextList(const std::optional<std::vector<std::string>>& lines, const std::string& w) {

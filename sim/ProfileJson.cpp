@@ -256,6 +256,23 @@ UsbSection ReadUsb(const json& j, const std::string& p) {
     return usb;
 }
 
+UpgradeSection ReadUpgrade(const json& j, const std::string& p) {
+    UpgradeSection u;
+    u.mode = ToText(Required(j, "mode", p), p + ".mode");
+    if (const json* v = Member(j, "settings"))
+        u.settings = ToText(*v, p + ".settings");
+    u.deviceIds = ToText(Required(j, "device_ids", p), p + ".device_ids");
+    if (const json* v = Member(j, "firmware_after"))
+        u.firmwareAfter = ToText(*v, p + ".firmware_after");
+    if (const json* v = Member(j, "restart_ms"))
+        u.restartMs = ToUnsigned(*v, p + ".restart_ms");
+    if (const json* v = Member(j, "banks"))
+        u.banks = ToUnsigned(*v, p + ".banks");
+    if (const json* v = Member(j, "module_ids"))
+        u.moduleIds = ToText(*v, p + ".module_ids");
+    return u;
+}
+
 void ReadIdentity(const json& root, Profile& profile) {
     if (const json* v = Member(root, "name"))
         profile.name = ToText(*v, "name");
@@ -286,9 +303,28 @@ void ReadTextGroups(const json& root, Profile& profile) {
         profile.modules = ToTexts(*v, "modules");
 }
 
+// "a.b=VALUE": the member a.b (created when missing) becomes VALUE read as JSON, or as a text when it
+// is not JSON (so upgrade.mode=U1 needs no quotes).
+void ApplyOverride(json& root, const std::string& text) {
+    const size_t eq = text.find('=');
+    if (eq == std::string::npos || eq == 0)
+        throw ProfileError("--set " + text + ": expected PATH=VALUE, e.g. upgrade.mode=U1");
+    json* node = &root;
+    std::string path = text.substr(0, eq);
+    for (size_t dot; (dot = path.find('.')) != std::string::npos; path.erase(0, dot + 1)) {
+        node = &(*node)[path.substr(0, dot)];
+        if (!node->is_object() && !node->is_null())
+            throw ProfileError("--set " + text + ": " + path.substr(0, dot) + " is not an object");
+    }
+    const std::string value = text.substr(eq + 1);
+    json parsed = json::parse(value, nullptr, false);
+    (*node)[path] = parsed.is_discarded() ? json(value) : parsed;
+}
+
 } // namespace
 
-Profile LoadProfileText(const std::string& text, const std::string& origin) {
+Profile LoadProfileText(const std::string& text, const std::string& origin,
+                        const std::vector<std::string>& overrides) {
     json root;
     try {
         root = json::parse(text);
@@ -296,6 +332,8 @@ Profile LoadProfileText(const std::string& text, const std::string& origin) {
         throw ProfileError(origin + ": not valid JSON: " + e.what());
     }
     try {
+        for (const std::string& o : overrides)
+            ApplyOverride(root, o);
         if (!root.is_object())
             Fail("profile", "expected a JSON object");
         Profile profile;
@@ -308,10 +346,7 @@ Profile LoadProfileText(const std::string& text, const std::string& origin) {
         if (const json* v = Member(root, "usb"))
             profile.usb = ReadUsb(*v, "usb");
         if (const json* v = Member(root, "upgrade"))
-            profile.upgrade = UpgradeSection{
-                ToText(Required(*v, "mode", "upgrade"), "upgrade.mode"),
-                Member(*v, "settings") ? ToText((*v)["settings"], "upgrade.settings") : std::string(),
-                ToText(Required(*v, "device_ids", "upgrade"), "upgrade.device_ids")};
+            profile.upgrade = ReadUpgrade(*v, "upgrade");
         const json& items = Required(root, "items", "profile");
         if (!items.is_array())
             Fail("items", "expected a list");
@@ -326,13 +361,13 @@ Profile LoadProfileText(const std::string& text, const std::string& origin) {
     }
 }
 
-Profile LoadProfileFile(const std::string& path) {
+Profile LoadProfileFile(const std::string& path, const std::vector<std::string>& overrides) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw ProfileError(path + ": cannot be read");
     std::ostringstream text;
     text << in.rdbuf();
-    return LoadProfileText(text.str(), path);
+    return LoadProfileText(text.str(), path, overrides);
 }
 
 } // namespace sim

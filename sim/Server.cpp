@@ -50,13 +50,17 @@ bool Server::Serve(Link& link, Recogniser& recogniser, const uint8_t* data, size
     std::vector<Request> requests;
     recogniser.Feed(data, length, requests);
     for (const Request& request : requests) {
-        const Outcome outcome = m_session.Handle(request);
+        Outcome outcome = m_session.Handle(request);
+        if (outcome.answered && outcome.silentOnUsb && link.Via() == "usb") {
+            outcome.answered = false;
+            outcome.notes.push_back("no programming answer on USB");
+        }
         bool keep = true;
         if (outcome.answered)
             keep = Deliver(link, outcome);
         m_transcript.Exchange(link.Via(), request, outcome);
         if (outcome.restart) {
-            BeginRestart();
+            BeginRestart(outcome);
             return false;
         }
         if (!keep)
@@ -65,24 +69,41 @@ bool Server::Serve(Link& link, Recogniser& recogniser, const uint8_t* data, size
     return true;
 }
 
-void Server::BeginRestart() {
+void Server::BeginRestart(const Outcome& outcome) {
     Log::WriteLog("Server::BeginRestart", "Printer restarts");
     m_restarting = true;
-    m_unreachableUntilMs = Clock::MonotonicMs() + Clock::ScaledMs(m_state.GetProfile().resetMs);
+    m_neverReturn = outcome.neverReturn;
+    m_unreachableUntilMs = Clock::MonotonicMs() + Clock::ScaledMs(outcome.restartMs);
     m_transcript.Event("printer", "restart",
-                       std::to_string(m_state.GetProfile().resetMs) + " ms unreachable");
+                       outcome.neverReturn ? std::string("never returns")
+                                           : std::to_string(outcome.restartMs) + " ms unreachable");
     if (m_listener)
         m_listener->Stop();
     m_dropRequested = true;
     m_ptyRecogniser.Clear();
     // A USB printer that restarts leaves the bus and enumerates again at the same place.
-    if (m_usb)
-        m_usb->Unplug();
+    if (m_usb) {
+        m_usbUnplugPending = true;
+        // A limit for a host that keeps the device open without reading, not a wait: not scaled, so a
+        // slow host under a short time scale still gets its answer.
+        m_usbUnplugByMs = Clock::MonotonicMs() + 2000;
+        UnplugUsbIfDue();
+    }
     m_usbRecogniser.Clear();
 }
 
+void Server::UnplugUsbIfDue() {
+    if (!m_usbUnplugPending)
+        return;
+    if (m_usb->AnswerWaiting() && m_usb->HostsOpen() > 0 && Clock::MonotonicMs() < m_usbUnplugByMs)
+        return;
+    m_usb->Unplug();
+    m_usbUnplugPending = false;
+}
+
 void Server::EndRestartIfDue() {
-    if (!m_restarting || Clock::MonotonicMs() < m_unreachableUntilMs)
+    UnplugUsbIfDue();
+    if (!m_restarting || m_neverReturn || m_usbUnplugPending || Clock::MonotonicMs() < m_unreachableUntilMs)
         return;
     if (m_listener && !m_listener->IsListening() && !m_listener->Restart()) {
         m_unreachableUntilMs = Clock::MonotonicMs() + 100; // the port is busy: try again shortly
@@ -145,7 +166,9 @@ void Server::ServeUsbInput() {
 }
 
 int Server::PollTimeoutMs() const {
-    if (!m_restarting)
+    if (m_usbUnplugPending)
+        return 5;
+    if (!m_restarting || m_neverReturn)
         return 100;
     const uint64_t now = Clock::MonotonicMs();
     return m_unreachableUntilMs <= now

@@ -46,7 +46,10 @@ private:
     // Serves what became ready; false when the loop must end.
     [[nodiscard]] bool Dispatch(Slot slot);
     [[nodiscard]] bool Deliver(Link& link, const Outcome& outcome);
-    void BeginRestart();
+    void BeginRestart(const Outcome& outcome);
+    // The USB printer leaves the bus once its host has taken the last answer (or closed the device, or
+    // a moment has passed), so that a result byte sent before the restart reaches the host.
+    void UnplugUsbIfDue();
     void EndRestartIfDue();
     void ServeTcpInput();
     void ServePtyInput();
@@ -68,6 +71,9 @@ private:
     int m_stopFd = -1;
     uint64_t m_unreachableUntilMs = 0;
     bool m_restarting = false;
+    bool m_neverReturn = false;
+    bool m_usbUnplugPending = false;
+    uint64_t m_usbUnplugByMs = 0;
     bool m_dropRequested = false;
 };
 

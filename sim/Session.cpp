@@ -73,6 +73,9 @@ Outcome Session::Handle(const Request& request) {
     std::optional<Bytes> answer;
     if (fault.errorNumber && request.kind == RequestKind::Framed)
         answer = ErrorAnswer(request.code, *fault.errorNumber);
+    else if (request.kind == RequestKind::SendBanks || request.kind == RequestKind::Program ||
+             request.kind == RequestKind::Module)
+        answer = m_installer.Handle(request, fault, outcome);
     else
         answer = Answer(request, fault.wrongChecksum, outcome);
     if (answer && !m_faults.Set().stale.empty())
@@ -111,7 +114,7 @@ std::optional<Bytes> Session::AnswerIdentity(const Request& request) const {
     case RequestKind::IdentityExtended:
         return Bytes{static_cast<uint8_t>(p.gsi >> 8), static_cast<uint8_t>(p.gsi)};
     case RequestKind::FirmwareRelease:
-        return Bytes(p.firmware.begin(), p.firmware.end());
+        return Bytes(m_state.Firmware().begin(), m_state.Firmware().end());
     default:
         return std::nullopt;
     }
@@ -143,6 +146,7 @@ std::optional<Bytes> Session::AnswerFramed(const Request& request, bool wrongChe
     case code::Reset:
         m_state.Restart();
         outcome.restart = true;
+        outcome.restartMs = p.resetMs;
         return std::nullopt;
     case code::LifeInfo:
         return lines(p.lifeInfo);

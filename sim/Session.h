@@ -4,8 +4,10 @@
 #pragma once
 
 #include "sim/Faults.h"
+#include "sim/Installer.h"
 #include "sim/PrinterState.h"
 #include "sim/Recogniser.h"
+#include "sim/Transfers.h"
 
 #include <map>
 #include <optional>
@@ -25,14 +27,19 @@ struct Outcome {
     bool answered = false;
     Bytes answer;
     Delivery delivery;
-    bool restart = false; // the printer resets: drop the connection, unreachable for a while
+    bool restart = false;     // the printer resets: drop the connection, unreachable for a while
+    uint32_t restartMs = 0;   // how long the restart lasts
+    bool neverReturn = false; // the printer does not come back from this restart
+    bool silentOnUsb = false; // the answer is not sent when the host is on USB
     std::vector<ValueChange> changes;
     std::vector<std::string> notes; // refusal reasons and the fault switches that fired
+    std::optional<TransferRecord> transfer;
 };
 
 class Session {
 public:
-    Session(PrinterState& state, FaultInjector& faults) : m_state(state), m_faults(faults) {}
+    Session(PrinterState& state, FaultInjector& faults)
+        : m_state(state), m_faults(faults), m_installer(state) {}
 
     [[nodiscard]] Outcome Handle(const Request& request);
 
@@ -49,6 +56,7 @@ private:
 
     PrinterState& m_state;
     FaultInjector& m_faults;
+    Installer m_installer;
     // The last answer of each request name, for answers that arrive late.
     std::map<std::string, Bytes> m_previousAnswers;
 };

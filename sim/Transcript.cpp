@@ -3,10 +3,45 @@
 
 #include "base/Clock.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
 namespace sim {
+namespace {
+
+std::string HexWord(uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04x", value);
+    return text;
+}
+
+nlohmann::ordered_json TransferJson(const TransferRecord& t) {
+    nlohmann::ordered_json j;
+    j["kind"] = t.kind;
+    if (t.kind == "firmware") {
+        j["part"] = t.part;
+        j["first_bank"] = t.firstBank;
+        j["last_bank"] = t.lastBank;
+        j["bank_size"] = t.bankSize;
+    } else {
+        j["module_id"] = t.part;
+        j["module_type"] = t.moduleType;
+    }
+    j["bytes"] = t.bytes;
+    j["sum1"] = HexWord(t.received.sum1);
+    j["sum2"] = HexWord(t.received.sum2);
+    j["computed_sum1"] = HexWord(t.computed.sum1);
+    j["computed_sum2"] = HexWord(t.computed.sum2);
+    j["sums"] = t.sumsOk ? "ok" : "bad";
+    j["sha256"] = t.sha256;
+    j["answer"] = ToHex(&t.answer, 1);
+    j["installed"] = t.installed;
+    j["release"] = t.release;
+    return j;
+}
+
+} // namespace
 
 Transcript::Transcript(const std::string& path) : m_file(std::fopen(path.c_str(), "w")) {
     if (!m_file)
@@ -34,6 +69,8 @@ std::string Transcript::ExchangeLine(uint64_t n, uint64_t ms, const std::string&
         for (const auto& c : outcome.changes)
             changes.push_back({{"id", c.id}, {"from", c.from}, {"to", c.to}, {"state", c.state}});
     }
+    if (outcome.transfer)
+        line["transfer"] = TransferJson(*outcome.transfer);
     if (!outcome.notes.empty())
         line["notes"] = outcome.notes;
     // Texts from the wire may hold any byte; replace what is not UTF-8 rather than fail.

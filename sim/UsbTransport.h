@@ -40,6 +40,8 @@ public:
     // Back on the same port of the same hub, under a new device number, as after a restart.
     void Replug();
     [[nodiscard]] bool Plugged() const;
+    // Whether answer bytes wait in the IN stream for the host to read them.
+    [[nodiscard]] bool AnswerWaiting() const;
     // How many opens of the device node are not closed yet.
     [[nodiscard]] int HostsOpen() const;
 

@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         }
         if (options.log)
             Log::SetLogEnable(1, true, nullptr);
-        const sim::Profile profile = sim::LoadProfileFile(sim::ResolveProfilePath(options.profile));
+        const sim::Profile profile =
+            sim::LoadProfileFile(sim::ResolveProfilePath(options.profile), options.profileSets);
         if (options.checkProfile) {
             std::printf("profile ok: %zu items\n", profile.items.size());
             return 0;

@@ -120,6 +120,11 @@ int EmulatedUsbDevice::OpenCount() const {
     return m_opens;
 }
 
+bool EmulatedUsbDevice::InputPending() const {
+    std::lock_guard lock(m_mutex);
+    return !m_stream.empty() || !m_input.empty();
+}
+
 int EmulatedUsbDevice::OpenClients() const {
     std::lock_guard lock(m_mutex);
     return static_cast<int>(m_openClients.size());

@@ -79,6 +79,8 @@ public:
     // Number of times the device node was opened, and how many of those opens are still open.
     int OpenCount() const;
     int OpenClients() const;
+    // Whether queued input waits for an IN transfer.
+    bool InputPending() const;
 
 private:
     struct StreamChunk {

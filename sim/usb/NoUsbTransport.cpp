@@ -28,6 +28,9 @@ void UsbLink::Replug() {}
 bool UsbLink::Plugged() const {
     return false;
 }
+bool UsbLink::AnswerWaiting() const {
+    return false;
+}
 int UsbLink::HostsOpen() const {
     return 0;
 }

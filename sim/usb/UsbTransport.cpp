@@ -159,6 +159,10 @@ bool UsbLink::Plugged() const {
     return m_impl->device != nullptr;
 }
 
+bool UsbLink::AnswerWaiting() const {
+    return m_impl->device != nullptr && m_impl->device->InputPending();
+}
+
 int UsbLink::HostsOpen() const {
     return m_impl->device != nullptr ? m_impl->device->OpenClients() : 0;
 }

@@ -1,6 +1,7 @@
 // The simulator's USB printer driven by a raw libusb host inside umockdev's testbed: commands cut into
 // small transfers, answers read in pieces, a fresh start for each host, faults that cannot hang up,
-// and the restart that takes the printer off the bus and brings it back at the same place.
+// the restart that takes the printer off the bus and brings it back at the same place, and a firmware
+// image installed with and without the programming answer.
 #include "tests/sim/SimHarness.h"
 #include "tests/sim/UsbHost.h"
 
@@ -32,11 +33,12 @@ protected:
     }
 
     // The printer of SmallProfile() on USB, served on its own thread as the program does.
-    void Start(const std::vector<std::string>& faultSwitches = {}) {
+    void Start(const std::vector<std::string>& faultSwitches = {},
+               const std::string& profile = SmallProfile()) {
         sim::FaultSet set;
         for (const auto& f : faultSwitches)
             sim::AddFault(set, f);
-        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(SmallProfile(), "usb.json"));
+        state = std::make_unique<sim::PrinterState>(sim::LoadProfileText(profile, "usb.json"));
         faults = std::make_unique<sim::FaultInjector>(set);
         transcript = std::make_unique<sim::Transcript>(dir.file("t.jsonl"));
         server = std::make_unique<sim::Server>(*state, *faults, *transcript);
@@ -148,4 +150,41 @@ TEST_F(UsbPrinter, ResetLeavesTheBusAndComesBackAtTheSamePlace) {
     EXPECT_NE(back->address, Find(before, name)->address);
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
     EXPECT_NE(S(Exchange(Command(0x04, {"7"}))).find("<0><0><1><2>"), std::string::npos); // stored
+}
+
+namespace {
+
+// U1 over USB; the first settings token says whether the printer answers the program command there.
+std::string U1Profile(const std::string& settings) {
+    return SmallProfile(R"({"capabilities": 32, "upgrade": {"mode": "U1", "settings": ")" + settings +
+                        R"(", "device_ids": "1;2;0", "firmware_after": "1.24"}})");
+}
+
+// One bank of 10 20 30 40: sum1 = 0xA0, sum2 = 0x10 + 0x21 + 0x32 + 0x43 = 0xA6.
+const Bytes kOneBankTransfer = {0x1C, 0xFD, 0, 0, 0x10, 0x20, 0x30, 0x40, 0x1C, 0xFF, 0, 0, 0, 0xA0, 0, 0xA6};
+
+} // namespace
+
+TEST_F(UsbPrinter, ProgrammingAnswerIsReadBeforeThePrinterLeavesTheBus) {
+    Start({}, U1Profile("1;"));
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(kOneBankTransfer));
+    ASSERT_TRUE(WaitForTranscript("\"request\":\"PROGRAM\"")); // answered: the printer restarts now
+    EXPECT_EQ(host->ReadOnce(64, 3000), Bytes{0xAA});
+    EXPECT_TRUE(WaitListed(*host, name, false, 3000));
+}
+
+TEST_F(UsbPrinter, WithoutProgrammingAnswerThePrinterLeavesAndReturnsWithTheNewRelease) {
+    Start({}, U1Profile("0;"));
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    ASSERT_TRUE(host->Write(kOneBankTransfer));
+    ASSERT_TRUE(WaitListed(*host, name, false, 3000));
+    EXPECT_FALSE(host->ReadOnce(64, 100).has_value());
+    host->Close();
+    ASSERT_TRUE(WaitListed(*host, name, true, 5000));
+    ASSERT_NO_FATAL_FAILURE(OpenPrinter());
+    EXPECT_EQ(S(Exchange(B("\x1d\x49\x03"))), "1.24");
+    ASSERT_TRUE(WaitForTranscript("\"answered\":null"));
+    EXPECT_NE(SimTranscript(dir.file("t.jsonl")).Text().find("no programming answer on USB"),
+              std::string::npos);
 }

@@ -45,3 +45,42 @@ bool SimTranscript::AnyConnection() const {
         return line.contains("request") || line.value("event", "") == "connect";
     });
 }
+
+std::vector<SimTransfer> SimTranscript::Transfers() const {
+    std::vector<SimTransfer> transfers;
+    for (const nlohmann::json& line : Lines()) {
+        if (!line.contains("transfer"))
+            continue;
+        const nlohmann::json& t = line["transfer"];
+        SimTransfer r;
+        r.kind = t.value("kind", "");
+        r.part = r.kind == "module" ? t.value("module_id", "") : t.value("part", "");
+        r.firstBank = t.value("first_bank", 0);
+        r.lastBank = t.value("last_bank", 0);
+        r.bankSize = t.value("bank_size", size_t{0});
+        r.moduleType = t.value("module_type", 0);
+        r.bytes = t.value("bytes", size_t{0});
+        r.sums = t.value("sums", "");
+        r.sha256 = t.value("sha256", "");
+        r.answer = t.value("answer", "");
+        r.installed = t.value("installed", false);
+        r.release = t.value("release", "");
+        r.via = line.value("via", "");
+        transfers.push_back(r);
+    }
+    return transfers;
+}
+
+std::vector<std::string> SimTranscript::TransferOrder() const {
+    std::vector<std::string> order;
+    for (const SimTransfer& t : Transfers())
+        order.push_back(t.kind + ":" + t.part);
+    return order;
+}
+
+int SimTranscript::Restarts() const {
+    const std::vector<nlohmann::json> lines = Lines();
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const nlohmann::json& line) {
+        return line.value("event", "") == "restart";
+    }));
+}

@@ -1,0 +1,176 @@
+#include "app/CmdLineUpgrade.h"
+
+#include "app/CmdLineOperations.h"
+#include "app/UpgradeSignals.h"
+#include "base/CmdConsole.h"
+#include "base/Log.h"
+#include "firmware/ModuleData.h"
+#include "firmware/PSWFile.h"
+#include "firmware/PSWHeaders.h"
+#include "model/PrinterData.h"
+#include "upgrade/UpgradeSession.h"
+#include "upgrade/UpgradeStop.h"
+
+namespace {
+
+constexpr const char* kWhere = "perform_cmdline_operation";
+
+// Last errors of the upgrade session operations that have an exit status of their own.
+enum SessionError : int {
+    kSessionBadAnswer = 2,
+    kSessionPortNotOpened = 6,
+    kSessionNoAnswer = 7,
+    kSessionNoHeaderForUs = 23,
+    kSessionNoFirmwareUpgrade = 24,
+};
+
+struct LetterChoice {
+    char letter;
+    int after;
+    int before;
+};
+// In the order the chosen list is built; the firmware has one code only.
+constexpr LetterChoice kLetterChoices[] = {
+    {'S', PSW_COMPONENT_SOFTWARE, PSW_COMPONENT_SOFTWARE},
+    {'F', PSW_COMPONENT_FONTS_AFTER, PSW_COMPONENT_FONTS_BEFORE},
+    {'L', PSW_COMPONENT_LOGOS_AFTER, PSW_COMPONENT_LOGOS_BEFORE},
+    {'D', PSW_COMPONENT_FLASHDISK_AFTER, PSW_COMPONENT_FLASHDISK_BEFORE},
+    {'O', PSW_COMPONENT_OTHER_AFTER, PSW_COMPONENT_OTHER_BEFORE},
+};
+
+bool DemandsFullUpgrade(const PSWFile& package) {
+    for (PSWHeader* header : package.GetHeaders(HTYPE_UPGRADE))
+        if (static_cast<PSWHeaderUpgrade*>(header)->bMustUpdateWhole)
+            return true;
+    return false;
+}
+
+// The file argument for --upgrade: 0, or the exit status after its message.
+int CheckUpgradeFile(const CmdLineOptions& opts) {
+    const bool named = parse_filename(opts.filename.c_str());
+    const FileKindFlags& kinds = file_kind_flags();
+    Log::WriteLogP(kWhere, "parse_filename %s (%d) m=%d p=%d b=%d z=%d s=%d", opts.filename.c_str(), named,
+                   kinds.isMod, kinds.isPswPfw, kinds.isBin, kinds.isZpd, kinds.isSpt);
+    if (!named) {
+        CmdConsole::WriteToConsoleString("filename argument not valid\n");
+        return kExitFile;
+    }
+    if (opts.tampermode == 0 && !kinds.isMod && !kinds.isPswPfw && !kinds.isZpd) {
+        CmdConsole::WriteToConsoleString("filename not correct (must be a modpfw/psw)\n");
+        return kExitFile;
+    }
+    if (opts.tampermode != 0 && !kinds.isBin) {
+        CmdConsole::WriteToConsoleString("filename not correct for this type of upgrade (must be a bin)\n");
+        return kExitFile;
+    }
+    return kExitSuccess;
+}
+
+int ReportFailure(const char* what, int sessionError, bool module) {
+    const int status = UpgradeExitStatus(sessionError, module);
+    CmdConsole::WriteToConsoleString("%s %d (%d)", what, status, sessionError);
+    CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
+    return status;
+}
+
+// The command line may send every component and scales the upgrade's waits by -m.
+constexpr int kAllComponents = 255;
+
+int SendModuleFile(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade) {
+    ModuleData module;
+    if (!module.LoadModuleFromFile(opts.filename.c_str())) {
+        CmdConsole::WriteToConsoleString("LoadModuleFromFile FAILURE\n");
+        return kExitFile;
+    }
+    CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", module.GetFileInfo().c_str());
+    if (!upgrade.PrnCom_WriteModule(&session.layer, &module, &session.settings, nullptr))
+        return ReportFailure("Upgrade Module Error", upgrade.GetLastError(), true);
+    return kExitSuccess;
+}
+
+int SendPackage(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade) {
+    PSWFile package;
+    if (!package.LoadPSWFromFile(opts.filename.c_str(), true)) {
+        CmdConsole::WriteToConsoleString("LoadPSWFromFile FAILURE\n");
+        return kExitFile;
+    }
+    CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", package.GetFileInfo(false).c_str());
+    PSWComponents components = package.GetComponents();
+    const std::string& letters = opts.upgComponentsStr;
+    if (!letters.empty() && letters.find('A') == std::string::npos) {
+        if (int status = SelectUpgradeComponents(package, letters, components); status != kExitSuccess)
+            return status;
+    }
+    if (!upgrade.PrnCom_UpgradePrinter(&session.layer, &package, &session.settings, &components, false))
+        return ReportFailure("Upgrade Printer Error", upgrade.GetLastError(), false);
+    return kExitSuccess;
+}
+
+} // namespace
+
+int SelectUpgradeComponents(const PSWFile& package, const std::string& letters, PSWComponents& chosen) {
+    if (DemandsFullUpgrade(package)) {
+        CmdConsole::WriteToConsoleString("PSW file check FAILURE (This device must be fully updated. It is "
+                                         "not possible to choose which components should be updated)\n");
+        return kExitParameter;
+    }
+    const PSWComponents& offered = package.GetComponents();
+    chosen.ResetList();
+    for (const LetterChoice& choice : kLetterChoices) {
+        if (letters.find(choice.letter) == std::string::npos)
+            continue;
+        if (offered.HasComponent(choice.after))
+            chosen.Add(choice.after);
+        else if (offered.HasComponent(choice.before))
+            chosen.Add(choice.before);
+    }
+    if (chosen.Size() == 0) {
+        CmdConsole::WriteToConsoleString("PSW file check FAILURE (No available module selected)\n");
+        return kExitParameter;
+    }
+    return kExitSuccess;
+}
+
+int UpgradeExitStatus(int sessionError, bool module) {
+    switch (sessionError) {
+    case kSessionPortNotOpened:
+        return kExitDeviceNotFound;
+    case kSessionBadAnswer:
+        return kExitFile;
+    case kSessionNoAnswer:
+        return kExitNotCompatible;
+    case kSessionNoHeaderForUs:
+        return module ? kExitCommunication : kExitFile;
+    case kSessionNoFirmwareUpgrade:
+        return module ? kExitCommunication : kExitNotCompatible;
+    default:
+        // Also a failure whose session error stayed 0: never a success status after a failure.
+        return kExitCommunication;
+    }
+}
+
+int RunUpgrade(const CmdLineOptions& opts) {
+    if (int status = CheckUpgradeFile(opts); status != kExitSuccess)
+        return status;
+    const FileKindFlags kinds = file_kind_flags();
+    UpgradeSignalGuard signals;
+    ClearUpgradeStop();
+    PrinterData data;
+    data.Init();
+    UpgradeSession upgrade(kAllComponents, opts.timem);
+    const char* name = kinds.isMod ? "Upgrade Module" : "Upgrade Printer";
+    return RunPrinterJob(
+        opts, data, name,
+        [&](PrinterJobSession& session) {
+            int status = kExitSuccess;
+            if (kinds.isMod)
+                status = SendModuleFile(opts, session, upgrade);
+            else if (kinds.isPswPfw)
+                status = SendPackage(opts, session, upgrade);
+            // A .zpd file, or a .bin with -TM1: the printer was found and nothing is sent.
+            if (status == kExitSuccess)
+                CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
+            return status;
+        },
+        &upgrade);
+}
