@@ -317,7 +317,7 @@ TEST(UpgradeE2e, PrinterFaultsAtEachStepEndWithTheirStatus) {
          "U1",
          Port::Tcp,
          {},
-         {"no-answer=C1#2"},
+         {"no-answer=C1"},
          12,
          "Upgrade Printer Error 12 (7)",
          {}},
@@ -453,7 +453,7 @@ struct InterruptedUpgrade {
     PackageSpec spec{.banks = 16, .bankSize = 1u << 20, .modules = "l"};
     UpgradeFile file = WriteUpgradePackage(dir, spec);
     SimPrinter printer{{.sets = PrinterFor("U1", spec.banks)}};
-    InterruptibleRun run{Args({"--upgrade", "-f", file.path}, printer.DeviceArgs()),
+    InterruptibleRun run{Args({"--upgrade", "-v", "-f", file.path}, printer.DeviceArgs()),
                          {std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale}};
 
     bool Requested(const std::string& name) const { return printer.Count(name) > 0; }
