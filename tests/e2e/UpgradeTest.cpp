@@ -100,6 +100,9 @@ void RunModeCases(const std::vector<ModeCase>& cases) {
         EXPECT_EQ(o.result.exitCode, 0) << name << "\n" << o.result.out << o.result.err;
         EXPECT_TRUE(Has(o.result.out, "PSW FILE INFO:\n")) << name;
         EXPECT_TRUE(Has(o.result.out, "OPERATION SUCCESS\n")) << name;
+        // U1 learns the result from the printer; U3 and U5 announce it once the printer has restarted.
+        EXPECT_TRUE(Has(o.result.out, c.mode == "U1" ? "Programming Firmware..." : "Programming OK!"))
+            << name;
         EXPECT_EQ(o.order, c.order) << name;
         ExpectFaithful(o, file, c.package.bankSize, name);
     }
@@ -329,6 +332,41 @@ TEST(UpgradeE2e, PrinterFaultsAtEachStepEndWithTheirStatus) {
          14,
          "Upgrade Printer Error 14 (105)",
          {}},
+        {"no capability answer",
+         "U1",
+         Port::Tcp,
+         {},
+         {"no-answer=C40"},
+         11,
+         "Upgrade Printer Error 11 (2)",
+         {}},
+        // The handshake asks five times.
+        {"no handshake before the image",
+         "U1",
+         Port::Tcp,
+         {},
+         {"no-answer=GSI#2", "no-answer=GSI#3", "no-answer=GSI#4", "no-answer=GSI#5", "no-answer=GSI#6"},
+         11,
+         "Upgrade Printer Error 11 (2)",
+         {}},
+        {"no release before the image",
+         "U3",
+         Port::Tcp,
+         {},
+         {"no-answer=FWREL#2"},
+         11,
+         "Upgrade Printer Error 11 (2)",
+         {}},
+        {"no module list",
+         "U1",
+         Port::Tcp,
+         {},
+         {"no-answer=C64"},
+         12,
+         "Upgrade Module Error 12 (7)",
+         {},
+         30000,
+         true},
         {"no upgrade information",
          "U1",
          Port::Tcp,
