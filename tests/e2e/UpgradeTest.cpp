@@ -79,7 +79,6 @@ bool NothingSent(const Outcome& o) {
 }
 
 const std::vector<std::string> kFirmware{"firmware:image"};
-const std::vector<std::string> kU5Firmware{"firmware:code", "firmware:data"}; // four banks
 
 struct ModeCase {
     std::string mode;
@@ -123,6 +122,7 @@ TEST(UpgradeE2e, EachModeOverTcpAndSerialSendsTheExactImageAndModulesInItsOrder)
         {"U3", Port::Tcp, {.format = 1}, kFirmware},
         {"U3", Port::Pty, {.modules = "fl"}, {"module:F", "firmware:image", "module:L"}},
         {"U5", Port::Tcp, {.modules = "lf"}, {"firmware:code", "firmware:data", "module:L", "module:F"}},
+        {"U5", Port::Tcp, {.banks = 3}, {"firmware:code"}}, // the code part alone: no data part
         {"U5",
          Port::Pty,
          {.format = 1, .banks = 6},
@@ -314,7 +314,21 @@ TEST(UpgradeE2e, PrinterFaultsAtEachStepEndWithTheirStatus) {
         std::vector<std::string> order;
         int limitMs = 30000;
         bool module = false; // send the package's first module as a module file instead
+        std::vector<std::string> printer = {};
     } cases[] = {
+        // A package's modules go out without asking whether the printer takes modules; one that does
+        // not never answers.
+        {"modules not offered",
+         "U1",
+         Port::Tcp,
+         {.modules = "f"},
+         {},
+         11,
+         "Upgrade Printer Error 11 (2)",
+         {},
+         30000,
+         false,
+         {"capabilities=0x1B1"}},
         {"silent printer", "U1", Port::Tcp, {}, {"silence"}, 14, "PrnCom_Init FAILURE (6)", {}},
         {"no protocol version",
          "U1",
@@ -473,7 +487,7 @@ TEST(UpgradeE2e, PrinterFaultsAtEachStepEndWithTheirStatus) {
         TempDir dir;
         const UpgradeFile package = WriteUpgradePackage(dir, c.package);
         const UpgradeFile module = WriteModule(dir, 'F');
-        const Outcome o = RunUpgrade(c.port, PrinterFor(c.mode, c.package.banks), c.faults,
+        const Outcome o = RunUpgrade(c.port, Args(PrinterFor(c.mode, c.package.banks), c.printer), c.faults,
                                      {"-f", c.module ? module.path : package.path}, c.limitMs);
         EXPECT_FALSE(o.result.timedOut) << c.what;
         EXPECT_EQ(o.result.exitCode, c.status) << c.what << "\n" << o.result.out;
