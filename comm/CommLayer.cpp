@@ -206,6 +206,36 @@ void CommLayer::ForceSet_BckPortName(const char* name) {
     m_storedName = Cut(name, kDeviceNameLimit);
 }
 
+bool CommLayer::SaveUsbLocation() {
+    m_usbLocation = UsbLocation{};
+    if (!m_port || m_port->SaveLocationCurrentDevice() != 1)
+        return false;
+    m_usbLocation = m_port->GetSavedLocation();
+    return !m_usbLocation.Empty();
+}
+
+bool CommLayer::RestoreUsbLocation() {
+    if (!IsUsbPortType(m_storedKind) || m_usbLocation.Empty()) {
+        Log::WriteLog("RestoreUsbLocation", "No location saved : Error.");
+        return false;
+    }
+    // A port that failed to open, or a fresh one, can still look at the bus.
+    if (!m_port && InitCommunication(m_storedKind) != 0)
+        return false;
+    m_port->SetSavedLocation(m_usbLocation);
+    if (m_port->RestoreAddrNumFrmLocatio() != 1)
+        return false;
+    m_usbLocation = m_port->GetSavedLocation();
+    const std::string found = Cut(
+        (m_usbLocation.vid + "|" + m_usbLocation.pid + "|" + m_usbLocation.serial).c_str(), kDeviceNameLimit);
+    // A backed-up name of the same printer follows it, or restoring the backup would lose it again.
+    if (m_savedName == m_storedName)
+        m_savedName = found;
+    m_storedName = found;
+    Log::WriteLogP("RestoreUsbLocation", "Re-opens go to %s", m_storedName.c_str());
+    return true;
+}
+
 unsigned CommLayer::Write(const unsigned char* buf, unsigned len) {
     Log::WriteLogP("Write", "Will Write %u Bytes...", len);
     unsigned error = 0;

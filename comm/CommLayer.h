@@ -6,6 +6,7 @@
 #include "base/VmComLayerException.h"
 #include "transport/ComPort.h"
 #include "transport/CommPortType.h"
+#include "transport/UsbLocation.h"
 
 #include <cstdint>
 #include <ctime>
@@ -62,6 +63,14 @@ public:
     bool BackupPortInfo();
     void RestoreportInfo();
     void ForceSet_BckPortName(const char* name);
+
+    // Remembers where the open USB printer sits on the bus. The memory belongs to this layer, not to
+    // the port, because every re-open replaces the port. False (and nothing remembered) when the
+    // port cannot tell.
+    [[nodiscard]] bool SaveUsbLocation();
+    // Finds the printer again at the remembered place after it restarted, possibly under a new serial
+    // number; later re-opens go to the device found there. Works with the port closed.
+    [[nodiscard]] bool RestoreUsbLocation();
 
     ComPort* GetComPort() const { return m_port.get(); }
     CommPortType GetCommPortType() const { return m_kind; }
@@ -120,4 +129,5 @@ private:
     int m_storedFlow = 0;
     int m_storedTimeoutMs = 0;
     std::string m_savedName;
+    UsbLocation m_usbLocation;
 };

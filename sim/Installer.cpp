@@ -3,6 +3,7 @@
 
 #include "sim/Session.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace sim {

@@ -211,9 +211,12 @@ bool Recogniser::TakeBankBytes(std::vector<Request>& out) {
         return false;
     const uint8_t* tail = m_banks.data() + n - kProgramLength;
     const size_t data = n - kProgramLength;
-    if (tail[0] != 0x1C || tail[1] != 0xFF || tail[2] != m_firstBank || tail[3] != m_lastBank ||
-        data % banks != 0)
+    const bool wholeBanks =
+        m_firstBank > 0 && m_imageBankSize > 0 ? data == banks * m_imageBankSize : data % banks == 0;
+    if (tail[0] != 0x1C || tail[1] != 0xFF || tail[2] != m_firstBank || tail[3] != m_lastBank || !wholeBanks)
         return false;
+    if (m_firstBank == 0)
+        m_imageBankSize = data / banks;
     Request program;
     program.kind = RequestKind::Program;
     program.raw.assign(tail, tail + kProgramLength);

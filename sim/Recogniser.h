@@ -64,6 +64,10 @@ private:
     bool m_inTransfer = false;
     uint8_t m_firstBank = 0, m_lastBank = 0;
     Bytes m_banks;
+    // The bank size of the last group that began at bank 0: a group of later banks of the same image
+    // (U5's data banks, one at a time) ends only after whole banks of that size, which keeps a 1C FF
+    // inside a bank from passing for the program command. Kept across connections.
+    size_t m_imageBankSize = 0;
 };
 
 } // namespace sim

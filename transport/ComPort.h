@@ -3,6 +3,7 @@
 #pragma once
 
 #include "transport/CommPortType.h"
+#include "transport/UsbLocation.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,6 +47,10 @@ public:
     virtual void DumpPortInfo();
     virtual int SaveLocationCurrentDevice();
     virtual int RestoreAddrNumFrmLocatio();
+    // The location the last save or restore found (empty for ports without one), and a location to
+    // restore from that an earlier port of the same device saved.
+    virtual UsbLocation GetSavedLocation() const { return {}; }
+    virtual void SetSavedLocation(const UsbLocation&) {}
     virtual int OpenEthernet(const char* host, int port);
     virtual int OpenUsb(const char* vid, const char* pid, const char* serial, bool byVid);
     virtual int OpenSerial(const char* name, int baud, int parity, int byteSize, int stopBits, int flow);

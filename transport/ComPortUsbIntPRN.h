@@ -19,7 +19,7 @@ public:
     static constexpr unsigned kBurstBeforePause = 1023; // bytes sent before the writer pauses
     static constexpr unsigned kCleanChunk = 20480;
     static constexpr unsigned kCleanTimeoutMs = 50;
-    static constexpr size_t kLocationSize = 8;
+    static constexpr size_t kLocationSize = UsbLocation::kMaxPorts;
 
     ComPortUsbIntPRN();
     explicit ComPortUsbIntPRN(int timeoutMultiplier);
@@ -44,6 +44,8 @@ public:
     void DumpPortInfo() override;
     int SaveLocationCurrentDevice() override;
     int RestoreAddrNumFrmLocatio() override;
+    UsbLocation GetSavedLocation() const override { return m_location; }
+    void SetSavedLocation(const UsbLocation& location) override { m_location = location; }
     int OpenUsb(const char* vid, const char* pid, const char* serial, bool matchPid) override;
 
     // Device listing; each starts and ends its own libusb context. `error` is cleared first and
@@ -91,8 +93,10 @@ private:
     unsigned SendTimeout() const;
     // Marks the device lost when a transfer's libusb code says it is gone.
     void NoteTransferResult(int code);
-    // Walks a fresh device list for devices of the stored VID and PID that have a serial string.
-    template <typename Visit> [[nodiscard]] bool ForEachIdentifiedDevice(const char* where, Visit visit);
+    // Walks a fresh device list for devices of this VID and PID that have a serial string.
+    template <typename Visit>
+    [[nodiscard]] bool ForEachIdentifiedDevice(const char* where, const std::string& vid,
+                                               const std::string& pid, Visit visit);
 
     bool m_interfaceClaimed = false;
     bool m_deviceListHeld = false;
@@ -105,8 +109,7 @@ private:
     int32_t m_inEndpoint = 0;
     int32_t m_outEndpoint = 0;
     int32_t m_timeoutMultiplier = 1;
-    std::array<uint8_t, kLocationSize> m_location = {};
-    size_t m_locationLength = 0;
+    UsbLocation m_location;
     // Destroyed in reverse order: handle, list, then the context they belong to.
     UsbContext m_context;
     UsbDeviceList m_list;

@@ -15,7 +15,9 @@ std::string LocationText(const uint8_t* ports, size_t count) {
 }
 } // namespace
 
-template <typename Visit> bool ComPortUsbIntPRN::ForEachIdentifiedDevice(const char* where, Visit visit) {
+template <typename Visit>
+bool ComPortUsbIntPRN::ForEachIdentifiedDevice(const char* where, const std::string& vid,
+                                               const std::string& pid, Visit visit) {
     int code = 0;
     const UsbContext context = StartUsb(&code);
     if (!context) {
@@ -32,8 +34,8 @@ template <typename Visit> bool ComPortUsbIntPRN::ForEachIdentifiedDevice(const c
         if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
             descriptor.iSerialNumber == 0)
             continue;
-        if (!SameUsbIdText(UsbIdText(descriptor.idVendor), m_vid) ||
-            !SameUsbIdText(UsbIdText(descriptor.idProduct), m_pid))
+        if (!SameUsbIdText(UsbIdText(descriptor.idVendor), vid) ||
+            !SameUsbIdText(UsbIdText(descriptor.idProduct), pid))
             continue;
         libusb_device_handle* raw = nullptr;
         const int opened = libusb_open(device, &raw);
@@ -67,16 +69,17 @@ int ComPortUsbIntPRN::SaveLocationCurrentDevice() {
         Log::WriteLog("SaveLocationCurrentDevice", "No Pid, Vid or AddrNumber Error ");
         return 0;
     }
+    // A failed save must not leave an older location for the restore to follow.
+    m_location = UsbLocation{};
     bool found = false;
     const bool walked = ForEachIdentifiedDevice(
-        "SaveLocationCurrentDevice",
+        "SaveLocationCurrentDevice", m_vid, m_pid,
         [this, &found](const std::string& serial, const uint8_t* ports, size_t count) {
             if (serial.back() != m_address.back())
                 return;
             found = true;
-            m_location.fill(0);
-            memcpy(m_location.data(), ports, count);
-            m_locationLength = count;
+            m_location = UsbLocation{m_vid, m_pid, serial, {}, count};
+            memcpy(m_location.ports.data(), ports, count);
             Log::WriteLogP("SaveLocationCurrentDevice", "Vid:%s, Pid:%s, AddrNum:%s, Location: %s",
                            m_vid.c_str(), m_pid.c_str(), m_address.c_str(),
                            LocationText(ports, count).c_str());
@@ -91,25 +94,29 @@ int ComPortUsbIntPRN::SaveLocationCurrentDevice() {
 
 int ComPortUsbIntPRN::RestoreAddrNumFrmLocatio() {
     Log::WriteLog("RestoreAddrNumFrmLocatio", "RestoreAddrNumFrmLocatio Begin");
-    if (m_locationLength == 0) {
+    if (m_location.Empty()) {
         Log::WriteLog("RestoreAddrNumFrmLocatio", "No location saved : Error.");
         return 0;
     }
     bool found = false;
+    // The location carries the identity it was saved under: this port may never have opened the device.
     const bool walked = ForEachIdentifiedDevice(
-        "RestoreAddrNumFrmLocatio",
+        "RestoreAddrNumFrmLocatio", m_location.vid, m_location.pid,
         [this, &found](const std::string& serial, const uint8_t* ports, size_t count) {
-            if (count != m_locationLength || memcmp(ports, m_location.data(), count) != 0)
+            if (count != m_location.length || memcmp(ports, m_location.ports.data(), count) != 0)
                 return;
             found = true;
+            m_vid = m_location.vid;
+            m_pid = m_location.pid;
             m_address = serial.substr(serial.size() - 1);
+            m_location.serial = serial;
             Log::WriteLogP("RestoreAddrNumFrmLocatio", "New info Vid:%s, Pid:%s, AddrNum:%s, Location: %s",
                            m_vid.c_str(), m_pid.c_str(), m_address.c_str(),
                            LocationText(ports, count).c_str());
         });
     if (walked && !found)
         Log::WriteLogP("RestoreAddrNumFrmLocatio", "No device Vid:%s, Pid:%s at the saved location",
-                       m_vid.c_str(), m_pid.c_str());
+                       m_location.vid.c_str(), m_location.pid.c_str());
     Log::WriteLog("RestoreAddrNumFrmLocatio", "RestoreAddrNumFrmLocatio End");
     return walked && found ? 1 : 0;
 }

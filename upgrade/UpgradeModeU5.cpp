@@ -94,8 +94,9 @@ bool UpgradePrinter_ModeU5::SendBankFlashCODE(CommLayer& comm, std::vector<const
                                               int bankSize, unsigned long sum1, unsigned long sum2, bool,
                                               void*) {
     constexpr const char* kWhere = "SendBankFlashCODE";
-    if (comm.GetComPort() != nullptr)
-        comm.GetComPort()->SaveLocationCurrentDevice();
+    if (IsUsb(comm) && !comm.SaveUsbLocation())
+        Log::WriteLog(kWhere, "The printer's place on the bus is unknown: after its restart only its old "
+                              "serial number finds it");
     const int count = static_cast<int>(banks.size());
     if (!SendGroup(comm, banks, bankSize, 0, count - 1, sum1, sum2, 0, count))
         return false;
@@ -106,12 +107,13 @@ bool UpgradePrinter_ModeU5::SendBankFlashCODE(CommLayer& comm, std::vector<const
         return true;
     }
     Log::WriteLog(kWhere, "Different version: Wait printer reset...");
-    if (ReOpenAfterRestart(comm)) {
+    // A printer back under a new serial number is not found by its old one: the search at its place
+    // on the bus runs either way, and the re-open for the data part goes to what it finds.
+    if (ReOpenAfterRestart(comm))
         Log::WriteLog(kWhere, "Different version: Printer reset...");
-        WaitScaled(2000);
-        if (comm.GetComPort() != nullptr)
-            comm.GetComPort()->RestoreAddrNumFrmLocatio();
-    }
+    WaitScaled(2000);
+    if (!comm.RestoreUsbLocation())
+        Log::WriteLog(kWhere, "The restarted printer was not found at its place on the bus");
     return true;
 }
 

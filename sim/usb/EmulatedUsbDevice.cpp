@@ -122,7 +122,10 @@ int EmulatedUsbDevice::OpenCount() const {
 
 bool EmulatedUsbDevice::InputPending() const {
     std::lock_guard lock(m_mutex);
-    return !m_stream.empty() || !m_input.empty();
+    // Stream bytes queued before the latest open are for no one: the next reader drops them.
+    const bool streamPending = std::any_of(m_stream.begin(), m_stream.end(),
+                                           [this](const StreamChunk& c) { return c.opensBefore >= m_opens; });
+    return streamPending || !m_input.empty();
 }
 
 int EmulatedUsbDevice::OpenClients() const {

@@ -79,7 +79,7 @@ public:
     // Number of times the device node was opened, and how many of those opens are still open.
     int OpenCount() const;
     int OpenClients() const;
-    // Whether queued input waits for an IN transfer.
+    // Whether queued input waits for an IN transfer of the host that opened the device last.
     bool InputPending() const;
 
 private:

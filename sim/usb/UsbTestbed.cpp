@@ -65,10 +65,11 @@ UsbTestbed::~UsbTestbed() {
     m_devices.clear();
 }
 
-EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSetup& setup) {
+EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSetup& setup, UsbHostObserver* observer) {
     if (std::find(m_busesWithHub.begin(), m_busesWithHub.end(), setup.bus) == m_busesWithHub.end())
         AddRootHub(setup.bus);
     auto device = std::make_unique<EmulatedUsbDevice>(setup, m_nextDevnum++);
+    device->Observe(observer);
     const std::string node = m_root + device->DevNode();
     std::filesystem::create_directories(std::filesystem::path(node).parent_path());
     std::ofstream{node};

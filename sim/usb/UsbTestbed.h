@@ -27,8 +27,9 @@ public:
     // The mocked root: what UMOCKDEV_DIR must name for a program to see these devices.
     const std::string& RootDir() const { return m_root; }
 
-    // Sets the device up completely (node, request handler, sysfs) and then announces it.
-    EmulatedUsbDevice& Plug(const UsbDeviceSetup& setup);
+    // Sets the device up completely (node, request handler, observer, sysfs) and then announces it, so
+    // a host that finds it at once already reaches the observer.
+    EmulatedUsbDevice& Plug(const UsbDeviceSetup& setup, UsbHostObserver* observer = nullptr);
     // Announces the removal, then takes the device away; the reference is invalid afterwards.
     void Unplug(EmulatedUsbDevice& device);
 

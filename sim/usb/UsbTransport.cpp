@@ -61,10 +61,7 @@ struct UsbLink::Impl final : UsbHostObserver {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    void Plug() {
-        device = &testbed->Plug(setup);
-        device->Observe(this);
-    }
+    void Plug() { device = &testbed->Plug(setup, this); }
 
     // Observer calls: umockdev's worker thread.
     void Opened() override { Push("connect"); }

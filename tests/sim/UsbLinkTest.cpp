@@ -183,7 +183,7 @@ TEST_F(UsbPrinter, WithoutProgrammingAnswerThePrinterLeavesAndReturnsWithTheNewR
     host->Close();
     ASSERT_TRUE(WaitListed(*host, name, true, 5000));
     ASSERT_NO_FATAL_FAILURE(OpenPrinter());
-    EXPECT_EQ(S(Exchange(B("\x1d\x49\x03"))), "1.24");
+    EXPECT_EQ(S(Exchange(B("\x1d\x49\x03"))), "1.24") << SimTranscript(dir.file("t.jsonl")).Text();
     ASSERT_TRUE(WaitForTranscript("\"answered\":null"));
     EXPECT_NE(SimTranscript(dir.file("t.jsonl")).Text().find("no programming answer on USB"),
               std::string::npos);

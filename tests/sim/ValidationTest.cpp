@@ -67,16 +67,33 @@ INSTANTIATE_TEST_SUITE_P(
         BadProfile{"MissingMember", [](json& p) { p["items"][1].erase("max"); }, "items[1]: missing \"max\""},
         BadProfile{"UsbVidTooLarge", [](json& p) { p["usb"]["vid"] = "0x10000"; },
                    "usb.vid: a USB vendor id is 0..0xFFFF"},
-        BadProfile{"UsbSerialWithBar", [](json& p) { p["usb"]["serial"] = "A|B"; }, "no '|'"}),
+        BadProfile{"UsbSerialWithBar", [](json& p) { p["usb"]["serial"] = "A|B"; }, "no '|'"},
+        BadProfile{"UpgradeBanksZero",
+                   [](json& p) {
+                       p["upgrade"] = {{"mode", "U5"}, {"device_ids", "1;2;3"}, {"banks", 0}};
+                   },
+                   "upgrade.banks: a bank number is one byte"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaultSyntax, RejectsMalformedSwitches) {
-    for (const char* bad :
-         {"delay=x", "drip=0:5", "drip=3", "no-answer=C4#0", "no-answer=X4", "error=C4", "error=C4:100",
-          "garbage=C4", "drop=C4:x", "silence=1", "bogus=1", "wrong-checksum=C256", "stale="}) {
+    for (const char* bad : {"delay=x", "drip=0:5", "drip=3", "no-answer=C4#0", "no-answer=X4", "error=C4",
+                            "error=C4:100", "garbage=C4", "drop=C4:x", "silence=1", "bogus=1",
+                            "wrong-checksum=C256", "stale=", "answer=PROGRAM:0x100", "answer=MODULE",
+                            "slow-restart=PROGRAM", "no-return=", "bad-sum=X", "other-release="}) {
         sim::FaultSet set;
         EXPECT_THROW(sim::AddFault(set, bad), sim::FaultSyntaxError) << bad;
     }
+}
+
+TEST(ProfileOverrides, SetMembersBeforeReadingAndNameAPathThatIsNoObject) {
+    const sim::Profile p = sim::LoadProfileText(
+        SmallProfile(), "t.json",
+        {"capabilities=0x24", "upgrade.mode=U5", "upgrade.device_ids=1;2;3", "upgrade.banks=7"});
+    EXPECT_EQ(p.capabilities, 0x24u);
+    ASSERT_TRUE(p.upgrade.has_value());
+    EXPECT_EQ(std::tie(p.upgrade->mode, p.upgrade->deviceIds), std::tie("U5", "1;2;3"));
+    EXPECT_EQ(p.upgrade->banks, 7u);
+    EXPECT_THROW((void)sim::LoadProfileText(SmallProfile(), "t.json", {"items.x=1"}), sim::ProfileError);
 }
 
 } // namespace

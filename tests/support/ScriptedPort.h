@@ -29,6 +29,7 @@ struct PortScript {
     size_t frontOffset = 0; // bytes of reads.front() already served
     std::vector<Reply> replies;
     std::vector<Bytes> writes;
+    std::vector<unsigned> writeTimeouts; // the write timeout in force for each of the writes
     std::vector<OpenCall> opens;
     int readCalls = 0;
     int cleanRxCalls = 0;
@@ -89,7 +90,10 @@ public:
         m_script->frontOffset = 0;
     }
     void SetRTimeout(int ms) override { m_script->lastReadTimeout = ms; }
-    void SetWTimeout(int ms) override { m_script->lastWriteTimeout = ms; }
+    void SetWTimeout(int ms) override {
+        m_script->lastWriteTimeout = ms;
+        m_writeTimeoutMs = static_cast<uint32_t>(ms);
+    }
 
     unsigned Write(const unsigned char* buf, unsigned len, unsigned* error) override {
         PortScript& s = *m_script;
@@ -97,6 +101,7 @@ public:
         bool failing = index == s.failWriteIndex;
         unsigned count = failing ? std::min(s.failWriteCount, len) : len;
         s.writes.emplace_back(buf, buf + count);
+        s.writeTimeouts.push_back(m_writeTimeoutMs);
         if (error)
             *error = failing ? s.failWriteError : 0;
         for (const PortScript::Reply& reply : s.replies)

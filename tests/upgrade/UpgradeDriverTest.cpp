@@ -139,6 +139,19 @@ TEST_F(UpgradeDriverTest, ModesU3AndU5SumEachBankOnItsOwn) {
                                   {0x1C, 0xFF, 3, 3, 0, 15, 0, 16}}));
 }
 
+TEST_F(UpgradeDriverTest, GroupTransferWidensThePortAndRestoresIt) {
+    auto layer = OpenPrinter(COMM_ETHERNET); // packet size 1000
+    ComPort& port = *layer->GetComPort();
+    port.SetWTimeout(300);
+    std::vector<const uint8_t*> banks{kSixBytes.data(), kSixBytes.data() + 2};
+    UpgradePrinter_ModeU3 u3(UpgradePrinter::kScopeFirmware, 1);
+    ASSERT_TRUE(u3.SendBankFlashGeneric(*layer, banks, 2, 0, 0, true, nullptr));
+    // Every write of the group, start and program commands included: (57344 / 1000 + 1) × 300.
+    EXPECT_EQ(script->writeTimeouts, std::vector<unsigned>(4, 58 * 300));
+    EXPECT_EQ(port.GetWriteTimeout(), 300u);
+    EXPECT_EQ(port.GetPacketSize(), 1000u);
+}
+
 TEST_F(UpgradeDriverTest, ModeU5DataBanksWaitForTheirVerdict) {
     const Bytes tenBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     const Bytes bank3Program{0x1C, 0xFF, 3, 3, 0, 15, 0, 16};

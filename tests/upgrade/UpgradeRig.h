@@ -78,6 +78,7 @@ protected:
         script->ReplyTo(B(Commands::Cmd_CommandGetGSI), {Bytes{0x42}});
         script->ReplyTo(B(Commands::Cmd_CommandGetFWREL), {PortScript::Of(release)});
         script->writes.clear();
+        script->writeTimeouts.clear();
         return layer;
     }
 
