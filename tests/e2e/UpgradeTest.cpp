@@ -64,7 +64,7 @@ void ExpectFaithful(const Outcome& o, const UpgradeFile& file, uint32_t bankSize
         } else {
             offset = static_cast<size_t>(t.firstBank) * bankSize;
             length = static_cast<size_t>(t.lastBank - t.firstBank + 1) * bankSize;
-            EXPECT_EQ(t.part == "image", length == file.firmware.size()) << name << ": " << t.part;
+            EXPECT_TRUE(t.part != "image" || length == file.firmware.size()) << name << ": the whole image";
             EXPECT_EQ(t.sha256, Sha256Of(file.firmware, offset, length)) << name << ": banks " << t.firstBank;
             EXPECT_EQ(t.bytes, length) << name;
         }
@@ -99,8 +99,8 @@ void RunModeCases(const std::vector<ModeCase>& cases) {
         EXPECT_EQ(o.result.exitCode, 0) << name << "\n" << o.result.out << o.result.err;
         EXPECT_TRUE(Has(o.result.out, "PSW FILE INFO:\n")) << name;
         EXPECT_TRUE(Has(o.result.out, "OPERATION SUCCESS\n")) << name;
-        // U1 learns the result from the printer; U3 and U5 announce it once the printer has restarted.
-        EXPECT_TRUE(Has(o.result.out, c.mode == "U1" ? "Programming Firmware..." : "Programming OK!"))
+        // U1 tells when the printer programs the image; U3 and U5 count the banks they send.
+        EXPECT_TRUE(Has(o.result.out, c.mode == "U1" ? "Programming Firmware..." : "Sending bank..."))
             << name;
         EXPECT_EQ(o.order, c.order) << name;
         ExpectFaithful(o, file, c.package.bankSize, name);
