@@ -216,7 +216,7 @@ TEST(UpgradeE2e, FilesThatAreNotSentEndWithTheirStatus) {
 
 // Nothing that does not fit, or that the printer cannot take, leaves the host; the ORLO rules let a
 // second-family printer take a standard package but never the other way round.
-TEST(UpgradeE2e, PackagesThatDoNotFitAreRefusedBeforeTheFirstByte) {
+TEST(UpgradeE2e, PackageFitIsDecidedBeforeTheFirstByte) {
     const struct {
         std::string what;
         PackageSpec package;
@@ -244,6 +244,9 @@ TEST(UpgradeE2e, PackagesThatDoNotFitAreRefusedBeforeTheFirstByte) {
          0,
          "OPERATION SUCCESS\n"},
         {"printer of any family and model", {}, {"upgrade.device_ids=0;0;3"}, 0, "OPERATION SUCCESS\n"},
+        // The command line installs the same or an older release without asking.
+        {"same release", {}, {"firmware=\"3.13\""}, 0, "OPERATION SUCCESS\n"},
+        {"older release", {}, {"firmware=\"9.99\""}, 0, "OPERATION SUCCESS\n"},
         {"no signature for this system", {.signature = 0x00}, {}, 11, "LoadPSWFromFile FAILURE\n"},
         // Such a package has no signature either, so it is refused as a file whatever -c says.
         {"must be installed whole", {.signature = 0xCC}, {}, 11, "LoadPSWFromFile FAILURE\n", {"-c", "SL"}},
