@@ -50,7 +50,7 @@ constexpr size_t kRawPacket = 48;
 
 [[noreturn]] void Fail(const char* what) {
     std::fprintf(stderr, "bench_upgrade_transfer: %s\n", what);
-    Fail("no transfer in the transcript");
+    std::abort();
 }
 
 double Now() {
@@ -88,7 +88,7 @@ double WireSecondsOnceWritten(const std::string& transcript) {
             return seconds;
         std::this_thread::sleep_for(std::chrono::milliseconds(2)); // a poll, not a mandated wait
     }
-    std::abort();
+    Fail("no transfer in the transcript");
 }
 
 std::string TranscriptPath() {
