@@ -10,6 +10,8 @@ SimPrinter::SimPrinter(const SimOptions& options) : m_transcript(m_dir.file("tra
     }
     for (const std::string& fault : options.faults)
         args.insert(args.end(), {"--fault", fault});
+    for (const std::string& set : options.sets)
+        args.insert(args.end(), {"--set", set});
     // The simulator's own waits (restart after a reset) follow the same scale as the product's.
     m_process = std::make_unique<BackgroundProcess>(
         "/usr/bin/env",

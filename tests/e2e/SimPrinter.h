@@ -19,7 +19,8 @@ inline constexpr const char* kTimeScale = "0.1";
 struct SimOptions {
     std::string profile = "default";
     std::vector<std::string> faults = {};
-    bool pty = false; // a serial line instead of TCP
+    bool pty = false;                   // a serial line instead of TCP
+    std::vector<std::string> sets = {}; // profile changes, "PATH=VALUE" as --set takes them
 };
 
 class SimPrinter {
