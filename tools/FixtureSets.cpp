@@ -83,6 +83,30 @@ std::vector<NamedFile> PackageSeeds() {
     return seeds;
 }
 
+std::vector<NamedFile> UpgradeSamples() {
+    // Family 12, model 34, the maker's own customization and release 3.13: what the default profile
+    // reports and installs. Four banks of 4 KiB, and a logos module that goes after the firmware.
+    PackageDescription package = StandardPackage(true, {});
+    auto& printer = std::get<PrinterSlot>(package.slots[0]);
+    printer.release = "313";
+    auto& software = std::get<SoftwareSlot>(package.slots[1]);
+    software.family = 12;
+    software.model = 34;
+    software.customization = 0;
+    ModuleSlot logos;
+    logos.kind = 'l';
+    logos.image = WriteModuleFile(StandardModule('L'));
+    ModuleSlot image;
+    image.kind = 's';
+    image.image = PatternBytes(4 * 4096, 313);
+    image.numBank = 4;
+    image.bankDim = 4096;
+    package.slots.push_back(logos);
+    package.slots.push_back(image);
+    return {{"sample-firmware.psw", WritePackage(package), true},
+            {"sample-fonts.mod", WriteModuleFile(StandardModule('F')), true}};
+}
+
 bool WriteFiles(const std::string& directory, const std::vector<NamedFile>& files) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);

@@ -16,6 +16,8 @@ struct NamedFile {
 
 [[nodiscard]] std::vector<NamedFile> ModuleSeeds();
 [[nodiscard]] std::vector<NamedFile> PackageSeeds();
+// A package and a module file that the simulator's default profile accepts, for trying an upgrade.
+[[nodiscard]] std::vector<NamedFile> UpgradeSamples();
 
 // Writes every file of `files` into `directory` (created if missing); false on the first failure.
 [[nodiscard]] bool WriteFiles(const std::string& directory, const std::vector<NamedFile>& files);

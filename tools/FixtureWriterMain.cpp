@@ -1,13 +1,22 @@
 // Writes the fixture sets to disk: dalvora_fixture_writer OUTPUT_DIR creates
-// OUTPUT_DIR/fuzz_module_load/*.mod and OUTPUT_DIR/fuzz_psw_load/*.psw (the fuzz seed corpora).
+// OUTPUT_DIR/fuzz_module_load/*.mod and OUTPUT_DIR/fuzz_psw_load/*.psw (the fuzz seed corpora);
+// dalvora_fixture_writer --samples OUTPUT_DIR writes a package and a module file to try an upgrade
+// on the simulated printer.
 #include "tools/FixtureSets.h"
 
 #include <cstdio>
 #include <string>
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--samples") {
+        if (!fixtures::WriteFiles(argv[2], fixtures::UpgradeSamples())) {
+            fprintf(stderr, "cannot write the samples into %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 2) {
-        fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
+        fprintf(stderr, "usage: %s [--samples] OUTPUT_DIR\n", argv[0]);
         return 2;
     }
     const std::string root = argv[1];
