@@ -1,6 +1,6 @@
 // A printer that misbehaves: answers that go missing, refusals, a dropped connection and silence.
-// Each run ends with its documented status in bounded time; none hangs. (A late answer is in
-// SessionTest, next to the read it is compared with.)
+// Each run ends with its documented status in bounded time; none hangs. (A late answer is in the
+// in-process session suite.)
 #include "tests/e2e/SimPrinter.h"
 
 #include <gtest/gtest.h>

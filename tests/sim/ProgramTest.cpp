@@ -6,7 +6,6 @@
 
 #include "base/Clock.h"
 #include "sim/HostProgram.h"
-#include "sim/Options.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -52,14 +51,6 @@ TEST(HostEnvironment, PreloadFirstTestbedAndAsanSwitchAppended) {
     EXPECT_EQ(sim::HostEnvironment("libfoo.so:libbar.so", "detect_leaks=1:abort_on_error=1", "/x"),
               (Env{"LD_PRELOAD=libumockdev-preload.so.0:libfoo.so:libbar.so", "UMOCKDEV_DIR=/x",
                    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0"}));
-}
-
-TEST(HostOptions, EverythingAfterTheDashesIsTheProgram) {
-    const sim::Options o =
-        sim::ParseOptions({"--usb", "--fault", "delay=5", "--", "prog", "--tcp", "x", "--"});
-    EXPECT_EQ(o.faults, Env{"delay=5"});
-    EXPECT_FALSE(o.tcp.has_value());
-    EXPECT_EQ(o.program, (Env{"prog", "--tcp", "x", "--"}));
 }
 
 bool Ended(pid_t pid) {

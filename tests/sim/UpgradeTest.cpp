@@ -1,21 +1,11 @@
 // The printer's loader fed from the host's side of the wire: bank groups (send-banks command, the
 // banks, the program command with the two sums worked out by hand), U5's code part and data banks,
-// module files as a packager writes them, the result bytes, the restart with the new release, the
-// upgrade faults, and the transfer records of the transcript.
+// module files as a packager writes them, the result bytes, the new release, and the upgrade faults.
+// The restart over TCP and its transfer records are seen by the end-to-end upgrade runs.
 #include "tests/sim/SimHarness.h"
 
-#include "base/Clock.h"
-#include "sim/InProcessPrinter.h"
-#include "tests/support/SimTranscript.h"
-#include "tests/support/TempDir.h"
-
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <tuple>
-#include <unistd.h>
 
 using namespace simtest;
 
@@ -25,8 +15,6 @@ namespace {
 // sum2 = sum of (255 ^ i) = 32640 + 21538 = 0xD3A2; with the index restarting in every bank
 // sum2 = 3 * sum of (255 - i), i < 100, = 0xF0D2. One bank alone: 0x639C and 0x5046.
 const Bytes kImage(300, 0xFF);
-// Its SHA-256, as sha256sum gives it.
-const std::string kImageSha256 = "5263250339d3961c91f0bb1150e95ff862f8cd6a4ca873bc8d274dbe86fd6ce7";
 const Bytes kBank(100, 0xFF);
 
 Bytes SendBanks(uint8_t first, uint8_t last) {
@@ -117,6 +105,7 @@ TEST(Loader, U5CodePartRestartsDataBanksAreAnsweredAndTheLastRestartsAgain) {
         bank3.push_back(b);
     bank3.resize(100, 0xFF);
     Bytes stream = SendBanks(3, 3);
+    stream.reserve(stream.size() + 16); // spares g++ 12 a false out-of-bounds warning on the growth
     stream.insert(stream.end(), bank3.begin(), bank3.begin() + 16);
     std::vector<sim::Request> requests;
     u5.recogniser.Feed(stream.data(), stream.size(), requests);
@@ -185,73 +174,6 @@ TEST(Loader, FaultsSpoilEachStep) {
     const sim::Outcome gone = printer.Send(module);
     EXPECT_TRUE(gone.restart && gone.neverReturn);
     EXPECT_EQ(printer.Send(module).answer, Bytes{0x98});
-}
-
-// A raw TCP host on loopback.
-int Connect(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
-        return fd;
-    ::close(fd);
-    return -1;
-}
-
-// Everything until the printer closes the connection, or `limit` bytes.
-Bytes ReadUntil(int fd, size_t limit = 1 << 20) {
-    Bytes got;
-    pollfd p{fd, POLLIN, 0};
-    uint8_t buffer[512];
-    while (got.size() < limit && ::poll(&p, 1, 10000) > 0) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - got.size()));
-        if (n <= 0)
-            break;
-        got.insert(got.end(), buffer, buffer + n);
-    }
-    return got;
-}
-
-TEST(LoaderOverTcp, InstallsHangsUpRefusesWhileRestartingAndReturnsWithTheNewRelease) {
-    const double scale = Clock::Scale();
-    Clock::SetScaleForTesting(0.1);
-    TempDir dir;
-    {
-        sim::InProcessPrinter printer(sim::LoadProfileText(UpgradeProfile("U1"), "u1.json"),
-                                      {.faults = {}, .transcript = dir.file("t.jsonl"), .ptyPath = {}});
-        const int host = Connect(printer.Port());
-        ASSERT_GE(host, 0);
-        Bytes request = SendBanks(0, 2);
-        request.insert(request.end(), kImage.begin(), kImage.begin() + 150); // the banks in two writes
-        ASSERT_EQ(::write(host, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-        const Bytes rest = Program(Bytes(kImage.begin() + 150, kImage.end()), 0, 2, 0x2AD4, 0xD3A2);
-        ASSERT_EQ(::write(host, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
-        EXPECT_EQ(ReadUntil(host), Bytes{0xAA}); // then the printer hangs up
-        ::close(host);
-        EXPECT_EQ(Connect(printer.Port()), -1);
-        int back = -1;
-        for (uint64_t end = Clock::MonotonicMs() + 10000; back < 0 && Clock::MonotonicMs() < end;)
-            if ((back = Connect(printer.Port())) < 0)
-                Clock::SleepMs(20);
-        ASSERT_GE(back, 0) << "the printer came back";
-        ASSERT_EQ(::write(back, "\x1d\x49\x03", 3), 3);
-        EXPECT_EQ(S(ReadUntil(back, 4)), "1.24");
-        ::close(back);
-    }
-    Clock::SetScaleForTesting(scale);
-    const SimTranscript transcript(dir.file("t.jsonl"));
-    ASSERT_EQ(transcript.Transfers().size(), 1u);
-    const SimTransfer t = transcript.Transfers()[0];
-    EXPECT_EQ(transcript.TransferOrder(), std::vector<std::string>{"firmware:image"});
-    EXPECT_EQ(std::tie(t.firstBank, t.lastBank, t.bankSize, t.bytes),
-              std::make_tuple(0, 2, size_t{100}, size_t{300}));
-    EXPECT_EQ(t.sums, "ok");
-    EXPECT_EQ(t.sha256, kImageSha256);
-    EXPECT_EQ(t.answer, "aa");
-    EXPECT_EQ(t.release, "1.24");
-    EXPECT_EQ(transcript.Restarts(), 1);
 }
 
 } // namespace

@@ -63,7 +63,6 @@ public:
     explicit ScriptedPort(std::shared_ptr<PortScript> script = std::make_shared<PortScript>())
         : m_script(std::move(script)) {}
 
-    PortScript& Script() { return *m_script; }
     void QueueRead(Bytes chunk) { m_script->QueueRead(std::move(chunk)); }
     void QueueRead(const char* text) { m_script->QueueRead(std::string(text)); }
     void FailWrite(int index, unsigned count, unsigned error) {
@@ -72,7 +71,6 @@ public:
         m_script->failWriteError = error;
     }
     const std::vector<Bytes>& Writes() const { return m_script->writes; }
-    int ReadCalls() const { return m_script->readCalls; }
 
     int OpenEthernet(const char* host, int port) override { return Opened({"eth", host, "", "", port, 0}); }
     int OpenSerial(const char* name, int baud, int parity, int byteSize, int stopBits, int flow) override {

@@ -57,15 +57,12 @@ std::vector<SimTransfer> SimTranscript::Transfers() const {
         r.part = r.kind == "module" ? t.value("module_id", "") : t.value("part", "");
         r.firstBank = t.value("first_bank", 0);
         r.lastBank = t.value("last_bank", 0);
-        r.bankSize = t.value("bank_size", size_t{0});
         r.moduleType = t.value("module_type", 0);
         r.bytes = t.value("bytes", size_t{0});
         r.sums = t.value("sums", "");
         r.sha256 = t.value("sha256", "");
         r.answer = t.value("answer", "");
         r.installed = t.value("installed", false);
-        r.release = t.value("release", "");
-        r.via = line.value("via", "");
         transfers.push_back(r);
     }
     return transfers;
@@ -76,11 +73,4 @@ std::vector<std::string> SimTranscript::TransferOrder() const {
     for (const SimTransfer& t : Transfers())
         order.push_back(t.kind + ":" + t.part);
     return order;
-}
-
-int SimTranscript::Restarts() const {
-    const std::vector<nlohmann::json> lines = Lines();
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const nlohmann::json& line) {
-        return line.value("event", "") == "restart";
-    }));
 }

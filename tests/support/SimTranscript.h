@@ -10,19 +10,16 @@
 
 // One firmware group or module the printer received (the "transfer" member of its exchange).
 struct SimTransfer {
-    std::string kind;    // "firmware" or "module"
-    std::string part;    // firmware: "image", "code" or "data"; module: its MOD_ID
-    int firstBank = 0;   // firmware only
-    int lastBank = 0;    // firmware only
-    size_t bankSize = 0; // firmware only
-    int moduleType = 0;  // module only
+    std::string kind;   // "firmware" or "module"
+    std::string part;   // firmware: "image", "code" or "data"; module: its MOD_ID
+    int firstBank = 0;  // firmware only
+    int lastBank = 0;   // firmware only
+    int moduleType = 0; // module only
     size_t bytes = 0;
     std::string sums;   // "ok" or "bad"
     std::string sha256; // of every byte received, lower-case hexadecimal
     std::string answer; // the result byte decided, e.g. "aa"
     bool installed = false;
-    std::string release; // the firmware release after it
-    std::string via;     // "tcp", "pty", "usb"
 };
 
 class SimTranscript {
@@ -43,8 +40,6 @@ public:
     // The transfers in the order received, and that order as "firmware:image", "module:F", ...
     std::vector<SimTransfer> Transfers() const;
     std::vector<std::string> TransferOrder() const;
-    // How many times the printer restarted (resets and installs).
-    int Restarts() const;
 
 private:
     std::string m_path;

@@ -24,7 +24,6 @@ public:
     std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const {
         return m_transcript.FieldsOf(request);
     }
-    std::string TranscriptText() const { return m_transcript.Text(); }
 
 private:
     TempDir m_dir;

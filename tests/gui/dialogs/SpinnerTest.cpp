@@ -31,8 +31,6 @@ TEST(SpinnerTest, StartDisablesTheParentAndStopEnablesItAgain) {
     QWidget parent;
     parent.resize(300, 200);
     WaitingSpinnerWidget spinner(&parent, true, true);
-    EXPECT_EQ(spinner.numberOfLines(), 20);
-    EXPECT_EQ(spinner.size(), QSize(40, 40));
     spinner.start();
     EXPECT_TRUE(spinner.isSpinning());
     EXPECT_FALSE(parent.isEnabled());
@@ -64,9 +62,6 @@ TEST(SpinnerTest, OutOfRangeSettings) {
 
 TEST(SpinnerTest, WaitingDialog) {
     WaitingDialog dialog("Reading Device");
-    EXPECT_EQ(dialog.size(), QSize(250, 250));
-    EXPECT_TRUE(dialog.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(dialog.windowModality(), Qt::WindowModal);
     EXPECT_EQ(dialog.findChild<QLabel*>("labelTitle")->text(), "Reading Device");
 
     QLabel* message = dialog.getLabelMsg();
@@ -77,10 +72,7 @@ TEST(SpinnerTest, WaitingDialog) {
 
     auto* spinner = dialog.findChild<WaitingSpinnerWidget*>();
     ASSERT_NE(spinner, nullptr);
-    EXPECT_EQ(spinner->parentWidget()->objectName(), "frameSpinner");
     EXPECT_TRUE(spinner->isSpinning());
-    EXPECT_EQ(spinner->size(), QSize(120, 120));
-    EXPECT_EQ(spinner->findChild<QTimer*>()->interval(), 100);
     // Laid out only when shown, the frame grows after the spinner started: it must still be centred.
     dialog.show();
     const QSize frame = spinner->parentWidget()->size();
