@@ -1,12 +1,15 @@
 // What U3 and U5 share: the start of the firmware procedure and the transfer of one group of banks.
 #include "upgrade/UpgradeModeU3U5.h"
 
+#include "base/Clock.h"
 #include "base/CmdConsole.h"
 #include "base/Log.h"
 #include "comm/CommLayer.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -62,6 +65,51 @@ bool UpgradePrinter_BankGroups::CheckImageForMode(const FirmwareImage&, CommLaye
                "nothing sent");
         return false;
     }
+    return true;
+}
+
+const UpgradePrinter_BankGroups::Verdict* UpgradePrinter_BankGroups::FirstVerdict(const unsigned char* bytes,
+                                                                                  int count) {
+    static constexpr Verdict kVerdicts[] = {
+        {0xAA, nullptr},          {0x33, "ID Module Error"},     {0x44, "Module Error"},
+        {0x66, "Ram Error"},      {0x77, "Program Flash Error"}, {0x88, "Clear Flash Error"},
+        {0x99, "Checksum Error"},
+    };
+    for (int i = 0; i < count; ++i)
+        for (const Verdict& verdict : kVerdicts)
+            if (verdict.byte == bytes[i])
+                return &verdict;
+    return nullptr;
+}
+
+bool UpgradePrinter_BankGroups::WaitListeningForRefusal(CommLayer& comm, uint32_t waitMs, const char* where) {
+    const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(waitMs) * m_timeMultiplier);
+    ComPort* port = comm.GetComPort();
+    std::vector<unsigned char> buffer(kAnswerReadSize);
+    const Verdict* verdict = nullptr;
+    // Until a verdict, the end of the wait, or the printer gone for its restart (a hang-up, a read
+    // error): then the rest of the wait is slept as before.
+    while (port != nullptr && verdict == nullptr && Clock::MonotonicMs() < deadline && !comm.IsDeviceLost()) {
+        NoteStopDuringTransfer();
+        unsigned error = 0;
+        const int count = comm.Read(buffer.data(), kAnswerReadSize, &error);
+        if (count < 0 || error != 0)
+            break;
+        if (count > 0)
+            verdict = FirstVerdict(buffer.data(), count);
+    }
+    if (verdict != nullptr && verdict->text != nullptr) {
+        char text[160];
+        snprintf(text, sizeof text, "Answer Error(0x%02x) : %s: the printer refused the firmware",
+                 verdict->byte, verdict->text);
+        Report(where, text);
+        return false;
+    }
+    // The deadline is in real milliseconds; the clock scales what it is asked to sleep.
+    const uint64_t now = Clock::MonotonicMs();
+    if (now < deadline)
+        Clock::SleepMs(
+            static_cast<uint32_t>(std::ceil(static_cast<double>(deadline - now) / Clock::Scale())));
     return true;
 }
 

@@ -49,15 +49,15 @@ bool UpgradePrinter_ModeU3::SendBankFlashGeneric(CommLayer& comm, std::vector<co
     MarkFirmwareSent();
     if (sameVersion) {
         Log::WriteLog(kWhere, "Same version: Wait then exit...");
-        return true;
+        return WaitListeningForRefusal(comm, kSameVersionListenMs, kWhere);
     }
     if (!IsUsb(comm)) {
         Log::WriteLog(kWhere, "Com or Eth port: Wait then exit...");
-        WaitScaled(12000);
-        return true;
+        return WaitListeningForRefusal(comm, 12000, kWhere);
     }
     Log::WriteLog(kWhere, "Different version: Wait printer reset...");
-    WaitScaled(5000);
+    if (!WaitListeningForRefusal(comm, 5000, kWhere))
+        return false;
     if (!ReOpenAfterRestart(comm))
         Log::WriteLog(kWhere, "The printer did not come back yet");
     Log::WriteLog(kWhere, "Different version: Printer reset...");

@@ -33,12 +33,25 @@ protected:
                                  int firstNo, int lastNo, unsigned long sum1, unsigned long sum2,
                                  int progressBase, int progressTotal);
     [[nodiscard]] static bool IsUsb(const CommLayer& comm);
+    // The restart wait after a group, spent listening: a printer that refuses the image (a checksum,
+    // flash or module error byte) is a failure, never a success. Nothing, or 0xAA, and the full wait
+    // passes as before. False after a refusal.
+    [[nodiscard]] bool WaitListeningForRefusal(CommLayer& comm, uint32_t waitMs, const char* where);
+    // The printer's verdict bytes and their texts (null for success); the first one found decides.
+    struct Verdict {
+        uint8_t byte;
+        const char* text;
+    };
+    [[nodiscard]] static const Verdict* FirstVerdict(const unsigned char* bytes, int count);
     // Re-opens while the printer restarts: 7 attempts, 5 s × the multiplier apart.
     [[nodiscard]] bool ReOpenAfterRestart(CommLayer& comm);
 };
 
 class UpgradePrinter_ModeU3 : public UpgradePrinter_BankGroups {
 public:
+    // A printer given its own release answers at once and does not restart: a short listen is enough.
+    static constexpr uint32_t kSameVersionListenMs = 2000;
+
     UpgradePrinter_ModeU3(int scopeMask, int timeMultiplier)
         : UpgradePrinter_BankGroups(scopeMask, timeMultiplier) {
         m_upgradeMode = 3;

@@ -10,29 +10,6 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-struct DataAnswer {
-    uint8_t byte;
-    const char* text; // null for success
-};
-
-constexpr DataAnswer kDataAnswers[] = {
-    {0xAA, nullptr},          {0x33, "ID Module Error"},     {0x44, "Module Error"},
-    {0x66, "Ram Error"},      {0x77, "Program Flash Error"}, {0x88, "Clear Flash Error"},
-    {0x99, "Checksum Error"},
-};
-
-const DataAnswer* FirstCode(const unsigned char* bytes, int count) {
-    for (int i = 0; i < count; ++i)
-        for (const DataAnswer& answer : kDataAnswers)
-            if (answer.byte == bytes[i])
-                return &answer;
-    return nullptr;
-}
-
-} // namespace
-
 UpgradePrinter::ModePlan UpgradePrinter_ModeU5::Plan() const {
     return ModePlan{.moduleWaitMs = 10000,
                     .beforeModulesBecomeAfter = true,
@@ -103,8 +80,7 @@ bool UpgradePrinter_ModeU5::SendBankFlashCODE(CommLayer& comm, std::vector<const
     MarkFirmwareSent();
     if (!IsUsb(comm)) {
         Log::WriteLog(kWhere, "Com or Eth port: Wait then exit...");
-        WaitScaled(30000);
-        return true;
+        return WaitListeningForRefusal(comm, 30000, kWhere);
     }
     Log::WriteLog(kWhere, "Different version: Wait printer reset...");
     // A printer back under a new serial number is not found by its old one: the search at its place
@@ -183,7 +159,7 @@ bool UpgradePrinter_ModeU5::WaitDataAnswer(CommLayer& comm) {
     Log::WriteLog(kWhere, "Waiting Answer...");
     const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(kDataAnswerWaitMs) * m_timeMultiplier);
     std::vector<unsigned char> buffer(kAnswerReadSize);
-    const DataAnswer* verdict = nullptr;
+    const Verdict* verdict = nullptr;
     while (verdict == nullptr && Clock::MonotonicMs() <= deadline && !comm.IsDeviceLost()) {
         NoteStopDuringTransfer();
         unsigned error = 0;
@@ -192,7 +168,7 @@ bool UpgradePrinter_ModeU5::WaitDataAnswer(CommLayer& comm) {
             continue;
         Log::WriteLogP(kWhere, "Read Answer len: %d", count);
         if (Clock::MonotonicMs() <= deadline)
-            verdict = FirstCode(buffer.data(), count);
+            verdict = FirstVerdict(buffer.data(), count);
     }
     port->SetRTimeout(static_cast<int>(savedTimeout));
     if (verdict == nullptr) {
