@@ -21,7 +21,7 @@ void Store(const std::string& path, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The slot kind and the MOD_ID of the module file inside it, for a letter of PackageSpec::modules.
+// The slot kind and the MOD_ID of the module file inside it, for a letter of PackageShape::modules.
 std::pair<char, char> PackageModuleKind(char letter) {
     switch (letter) {
     case 'f':
@@ -37,22 +37,22 @@ std::pair<char, char> PackageModuleKind(char letter) {
 
 } // namespace
 
-UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageSpec& spec, const std::string& name) {
+UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageShape& shape, const std::string& name) {
     UpgradeFile file;
     file.path = dir.file(name);
-    file.firmware = fixtures::PatternBytes(static_cast<size_t>(spec.banks) * spec.bankSize,
-                                           static_cast<uint32_t>(spec.banks * 7 + spec.format));
-    fixtures::PackageDescription desc = fixtures::StandardPackage(spec.format == 2, {});
+    file.firmware = fixtures::PatternBytes(static_cast<size_t>(shape.banks) * shape.bankSize,
+                                           static_cast<uint32_t>(shape.banks * 7 + shape.format));
+    fixtures::PackageDescription desc = fixtures::StandardPackage(shape.format == 2, {});
     auto& printer = std::get<fixtures::PrinterSlot>(desc.slots[0]);
     printer.release = kPackageRelease;
-    printer.scrambleByte = spec.scrambleByte;
+    printer.scrambleByte = shape.scrambleByte;
     auto& software = std::get<fixtures::SoftwareSlot>(desc.slots[1]);
-    software.bex = spec.signature;
-    software.family = spec.family;
-    software.model = spec.model;
-    software.customization = spec.customization;
-    if (spec.format == 2) {
-        for (char letter : spec.modules) {
+    software.bex = shape.signature;
+    software.family = shape.family;
+    software.model = shape.model;
+    software.customization = shape.customization;
+    if (shape.format == 2) {
+        for (char letter : shape.modules) {
             const auto [kind, id] = PackageModuleKind(letter);
             ModuleSlot slot;
             slot.kind = kind;
@@ -63,17 +63,17 @@ UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageSpec& spec, con
         ModuleSlot image;
         image.kind = 's';
         image.image = file.firmware;
-        image.numBank = static_cast<uint16_t>(spec.banks);
-        image.bankDim = spec.bankSize;
+        image.numBank = static_cast<uint16_t>(shape.banks);
+        image.bankDim = shape.bankSize;
         desc.slots.push_back(image);
     } else {
         desc.firmware = file.firmware;
         desc.binNewVariant = false;
-        desc.numBanks = static_cast<uint8_t>(spec.banks);
-        desc.bankSize = spec.bankSize;
+        desc.numBanks = static_cast<uint8_t>(shape.banks);
+        desc.bankSize = shape.bankSize;
     }
-    desc.sums = spec.sums;
-    desc.truncateTo = spec.truncateTo;
+    desc.sums = shape.sums;
+    desc.truncateTo = shape.truncateTo;
     Store(file.path, fixtures::WritePackage(desc));
     return file;
 }

@@ -14,7 +14,7 @@
 #include <sys/types.h>
 #include <vector>
 
-struct PackageSpec {
+struct PackageShape {
     int format = 2;
     int banks = 4;
     uint32_t bankSize = 512;
@@ -37,7 +37,7 @@ struct UpgradeFile {
 // The release every package carries ("3.13" once installed): the simulator's release after an upgrade.
 inline constexpr const char* kPackageRelease = "313";
 
-[[nodiscard]] UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageSpec& spec,
+[[nodiscard]] UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageShape& shape,
                                               const std::string& name = "fw.psw");
 [[nodiscard]] UpgradeFile WriteModule(const TempDir& dir, char moduleId, const std::string& name = "m.mod");
 

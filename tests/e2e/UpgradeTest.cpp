@@ -83,7 +83,7 @@ const std::vector<std::string> kFirmware{"firmware:image"};
 struct ModeCase {
     std::string mode;
     Port port;
-    PackageSpec package;
+    PackageShape package;
     std::vector<std::string> order;
 };
 
@@ -155,14 +155,14 @@ TEST(UpgradeE2e, ComponentChoiceSendsOnlyWhatTheLettersName) {
         {"O", 13, {}, "PSW file check FAILURE (No available module selected)\n"},
     };
     TempDir dir;
-    const PackageSpec spec{.modules = "fdl"};
-    const UpgradeFile file = WriteUpgradePackage(dir, spec);
+    const PackageShape shape{.modules = "fdl"};
+    const UpgradeFile file = WriteUpgradePackage(dir, shape);
     for (const auto& c : cases) {
         const Outcome o = RunUpgrade(Port::Tcp, PrinterFor("U1"), {}, {"-f", file.path, "-c", c.letters});
         EXPECT_EQ(o.result.exitCode, c.status) << c.letters << "\n" << o.result.out;
         EXPECT_EQ(o.order, c.order) << c.letters;
         EXPECT_TRUE(Has(o.result.out, c.message)) << c.letters << "\n" << o.result.out;
-        ExpectFaithful(o, file, spec.bankSize, c.letters);
+        ExpectFaithful(o, file, shape.bankSize, c.letters);
     }
 }
 
@@ -219,7 +219,7 @@ TEST(UpgradeE2e, FilesThatAreNotSentEndWithTheirStatus) {
 TEST(UpgradeE2e, PackageFitIsDecidedBeforeTheFirstByte) {
     const struct {
         std::string what;
-        PackageSpec package;
+        PackageShape package;
         std::vector<std::string> printer; // on top of the U1 printer the packages are made for
         int status;
         std::string message;
@@ -310,7 +310,7 @@ TEST(UpgradeE2e, PrinterFaultsAtEachStepEndWithTheirStatus) {
         std::string what;
         std::string mode;
         Port port;
-        PackageSpec package;
+        PackageShape package;
         std::vector<std::string> faults;
         int status;
         std::string message;
@@ -523,9 +523,9 @@ namespace {
 // module left to send after the firmware.
 struct InterruptedUpgrade {
     TempDir dir;
-    PackageSpec spec{.banks = 16, .bankSize = 1u << 20, .modules = "l"};
-    UpgradeFile file = WriteUpgradePackage(dir, spec);
-    SimPrinter printer{{.sets = PrinterFor("U1", spec.banks)}};
+    PackageShape shape{.banks = 16, .bankSize = 1u << 20, .modules = "l"};
+    UpgradeFile file = WriteUpgradePackage(dir, shape);
+    SimPrinter printer{{.sets = PrinterFor("U1", shape.banks)}};
     InterruptibleRun run{Args({"--upgrade", "-v", "-f", file.path}, printer.DeviceArgs()),
                          {std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale}};
 
@@ -555,7 +555,7 @@ TEST(UpgradeE2e, CtrlCDuringTheImageFinishesItAndSendsNothingMore) {
     EXPECT_NE(r.exitCode, 0) << r.out;
     EXPECT_TRUE(Has(r.out, "Stop requested: finishing the transfer in progress")) << r.out;
     EXPECT_EQ(u.printer.Log().TransferOrder(), kFirmware); // the logos module stays unsent
-    ExpectFaithful({r, u.printer.Log().Transfers(), {}, {}}, u.file, u.spec.bankSize, "interrupted");
+    ExpectFaithful({r, u.printer.Log().Transfers(), {}, {}}, u.file, u.shape.bankSize, "interrupted");
 }
 
 TEST(UpgradeE2e, ASecondCtrlCEndsTheProgramAtOnce) {
