@@ -83,7 +83,7 @@ void MainWindow::initUi() {
     ui->stackedWidgetMainBody->setCurrentWidget(ui->page_1);
     buildMenus();
     connectButtons();
-    ui->pushButton_pollStatus->hide();
+    initToolsAndStatusPages();
     ui->radioButton_Logos->hide();
     ui->radioButton_Fonts->hide();
     ui->radioButton_Blackmark->hide();
@@ -225,6 +225,8 @@ void MainWindow::applyWindowedOptions(int argc, char** argv) {
             enableFileLog();
         else if (strcmp(argv[i], "--SWPRNLIFEINFO") == 0)
             m_showExtendedInfo = true;
+        else if (strcmp(argv[i], "--SWPOLLSTATUS") == 0)
+            ui->pushButton_pollStatus->show();
     }
 }
 

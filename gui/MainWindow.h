@@ -129,6 +129,56 @@ private:
     void hanleLinkDependencyOnValueChanged(SetupItemBase* widget, int id);
     void ViewElementById(uint64_t id, int32_t operation);
 
+    // Tools and status pages (MainWindowToolsPage.cpp, MainWindowStatusPage.cpp).
+public:
+    // One status indicator and the bit of the status answer it shows (byte counted from 1, bit 0..7).
+    struct UiStatusItem {
+        class QRadioButton* button = nullptr;
+        int byte = 0;
+        int bit = 0;
+    };
+    static constexpr int kToolRowCount = 7;
+
+    // What the Info box shows for a tool's answer: each text line followed by "\n", at most as many
+    // lines as the answer holds whatever its count says; empty when there is nothing to show.
+    static QString ToolAnswerText(const class AnswerRecord* answer);
+
+private slots:
+    // Row 0..6 of the tools page, in the order of ToolsVector().
+    void handleToolsButtonClicked(int index);
+    void handleExecToolOnDevice(int result, void* answer);
+    void handleGetStatusClicked();
+    void handleGetStatusDevice(int result, void* status);
+    void handlePollStatusClicked();
+    void handlePollStatusDevice(int result, void* status);
+
+private:
+    void initToolsAndStatusPages();
+    [[nodiscard]] bool loadToolScript();
+    void clearStatusIndicators();
+    void addStatusItems(const std::vector<const StatusBitInfo*>& bits, QList<UiStatusItem>& items);
+    void refreshStatusItems(const struct StatusDevice* status);
+    void RefreshStatus(const unsigned char* answer, int length, const QList<UiStatusItem>& items);
+    class GetStatusDeviceController* startStatusJob(void (MainWindow::*handler)(int, void*));
+    void startPollCycle();
+    void setPollingControlsEnabled(bool enabled);
+    bool isToolOrStatusJobRunning() const;
+    void stopToolAndStatusJobs();
+
+    // Button and description of each tool row, in table order.
+    std::array<QPair<class QPushButton*, class QLabel*>, kToolRowCount> m_toolRows{};
+    ToolTag m_currentTool;
+    // The script of the upload tool; the tool job reads it until it reports back.
+    QByteArray m_toolScript;
+    QList<UiStatusItem> m_generalStatusItems;
+    QList<UiStatusItem> m_extendedStatusItems;
+    bool m_polling = false;
+    bool m_pollReady = true;
+    class ExecOnDeviceController* m_toolJob = nullptr;
+    class GetStatusDeviceController* m_statusJob = nullptr;
+    class GetStatusDeviceController* m_pollJob = nullptr;
+    // End of the tools and status pages.
+
     // Widget values and the data model.
     void updateSetupDataFromUi();
     void updateSetupDataAfterWrite();

@@ -10,7 +10,7 @@
 #include "gui/jobs/WriteDeviceDataController.h"
 
 bool MainWindow::isJobRunning() const {
-    return m_readJob != nullptr || m_writeJob != nullptr;
+    return m_readJob != nullptr || m_writeJob != nullptr || isToolOrStatusJobRunning();
 }
 
 void MainWindow::openWaitingDialog(const QString& title) {
@@ -32,6 +32,7 @@ void MainWindow::stopRunningJobs() {
     m_readJob = nullptr;
     delete m_writeJob;
     m_writeJob = nullptr;
+    stopToolAndStatusJobs();
 }
 
 void MainWindow::loadSetupFromDevice() {

@@ -1,6 +1,5 @@
-// The tools, upgrade and status pages. They are present in the working page, but their device jobs
-// are not offered yet: the tools page stays empty, the upgrade page shows its instructions without an
-// upgrade file, and the status page only follows whether the printer describes its status.
+// The upgrade page. It is present in the working page, but its device job is not offered yet: the page
+// shows its instructions without an upgrade file.
 #include "gui/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -13,21 +12,10 @@ constexpr const char* kUpgradeHeader =
 
 } // namespace
 
-void MainWindow::showToolsData() {
-    // No tool rows are built: running tools from the window is not offered yet.
-}
-
 void MainWindow::showUpgradeData() {
     ui->label_UpgradeHeader->setText(kUpgradeHeader);
     ui->label_UpgradeHeader->setVisible(m_upgradeKind == 0);
     ui->label_UpgradeInfo->setVisible(m_upgradeKind != 0);
     ui->pushButton_UpgradePerform->setVisible(m_upgradeKind != 0);
     ui->pushButton_UpgradeOpen->setEnabled(false); // loading upgrade files is not offered yet
-}
-
-void MainWindow::showStatusData() {
-    ProtocolDataAvailable* available = m_printerData.GetProtocolDataAvailable();
-    const bool offered = available != nullptr && available->StatusPrinterAvailable(true, false);
-    ui->radioButton_Status->setVisible(offered);
-    ui->pushButton_getStatus->hide(); // reading the live status is not offered yet
 }

@@ -39,6 +39,14 @@ std::vector<std::vector<std::string>> SimTranscript::FieldsOf(const std::string&
     return result;
 }
 
+std::vector<std::string> SimTranscript::ReceivedOf(const std::string& request) const {
+    std::vector<std::string> result;
+    for (const nlohmann::json& line : Lines())
+        if (line.value("request", "") == request)
+            result.push_back(line.value("received", ""));
+    return result;
+}
+
 bool SimTranscript::AnyConnection() const {
     const std::vector<nlohmann::json> lines = Lines();
     return std::any_of(lines.begin(), lines.end(), [](const nlohmann::json& line) {

@@ -35,6 +35,8 @@ public:
     int Count(const std::string& request) const;
     // The fields of each request with this name, in order.
     std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const;
+    // The bytes of each request with this name as received, in lower-case hexadecimal, in order.
+    std::vector<std::string> ReceivedOf(const std::string& request) const;
     // Whether any host connected or sent anything.
     bool AnyConnection() const;
     // The transfers in the order received, and that order as "firmware:image", "module:F", ...

@@ -24,6 +24,9 @@ public:
     std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const {
         return m_transcript.FieldsOf(request);
     }
+    std::vector<std::string> ReceivedOf(const std::string& request) const {
+        return m_transcript.ReceivedOf(request);
+    }
 
 private:
     TempDir m_dir;

@@ -79,10 +79,17 @@ int WindowDriver::Answer(QDialog& dialog) {
 }
 
 std::unique_ptr<MainWindow> WindowDriver::NewWindow(bool extendedInfo) const {
-    static char program[] = "dalvora";
-    static char option[] = "--SWPRNLIFEINFO";
-    static char* argv[] = {program, option, nullptr};
-    auto window = std::make_unique<MainWindow>(extendedInfo ? 2 : 1, argv);
+    return NewWindow(extendedInfo ? std::vector<std::string>{"--SWPRNLIFEINFO"} : std::vector<std::string>{});
+}
+
+std::unique_ptr<MainWindow> WindowDriver::NewWindow(const std::vector<std::string>& options) const {
+    std::vector<std::string> args = {"dalvora"};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    auto window = std::make_unique<MainWindow>(static_cast<int>(args.size()), argv.data());
     window->show();
     return window;
 }

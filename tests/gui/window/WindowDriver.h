@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QDialog;
 
@@ -20,6 +22,8 @@ public:
 
     // With `extendedInfo` the window is started with --SWPRNLIFEINFO.
     std::unique_ptr<MainWindow> NewWindow(bool extendedInfo = false) const;
+    // Started with these windowed options ("--SWPOLLSTATUS", ...).
+    std::unique_ptr<MainWindow> NewWindow(const std::vector<std::string>& options) const;
 
     // PORT, then the communication dialog set to the Ethernet address of `settings`.
     void ChoosePort(MainWindow& window, const CommPortSettings& settings);
