@@ -1,6 +1,7 @@
 // The main window with the large setup (640 items of all kinds) read from the simulated printer in this
 // process: building the setup pages, switching pages, the longest stall of the main thread while a
-// read job runs, the time from construction to the first paint, and the peak memory with the setup shown.
+// read job runs or the status is polled, the time from construction to the first paint, and the peak
+// memory with the setup shown.
 #include "base/Clock.h"
 #include "gui/DialogSeam.h"
 #include "gui/MainWindow.h"
@@ -18,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
@@ -25,6 +27,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -156,6 +159,61 @@ void BM_ReadJobMainThreadStall(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReadJobMainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Requests of this kind in a simulator transcript (one JSON object per line).
+int CountRequests(const QString& transcript, const std::string& request) {
+    std::ifstream in(transcript.toStdString());
+    const std::string needle = "\"request\":\"" + request + "\"";
+    int count = 0;
+    for (std::string line; std::getline(in, line);)
+        count += line.find(needle) != std::string::npos;
+    return count;
+}
+
+// The status polled back to back for two seconds: each cycle is a new job with its own thread, set up
+// and released on the main thread, which must stay free for the user meanwhile.
+void BM_PollingMainThreadStall(benchmark::State& state) {
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        const QString transcript = dir.filePath("transcript.jsonl");
+        sim::InProcessPrinter printer(sim::LoadProfileFile(sim::ResolveProfilePath("default")),
+                                      sim::InProcessOptions{{}, transcript.toStdString(), std::nullopt});
+        char option[] = "--SWPOLLSTATUS";
+        char* argv[] = {kProgram, option, nullptr};
+        MainWindow window(2, argv);
+        window.show();
+        ChoosePort(window, printer.Port());
+        Trigger(window, "From Device");
+        WaitIdle(window);
+        window.findChild<QAbstractButton*>("radioButton_Status")->click();
+        auto* poll = window.findChild<QPushButton*>("pushButton_pollStatus");
+
+        QElapsedTimer clock;
+        qint64 last = 0, maxGap = 0;
+        QTimer timer;
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            maxGap = std::max(maxGap, now - last);
+            last = now;
+        });
+        const int before = CountRequests(transcript, "C138");
+        clock.start();
+        timer.start();
+        poll->click();
+        while (clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        poll->click(); // stop; the cycle under way finishes
+        WaitIdle(window);
+        const double seconds = static_cast<double>(clock.elapsed()) / 1e3;
+        timer.stop();
+        const int cycles = CountRequests(transcript, "C138") - before;
+        state.counters["stall_while_polling_ms"] = static_cast<double>(maxGap);
+        state.counters["cycles"] = cycles;
+        state.counters["cycles_per_s"] = cycles / seconds;
+    }
+}
+BENCHMARK(BM_PollingMainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 class PaintWatch : public QObject {
 public:
