@@ -35,6 +35,9 @@ void MainWindow::showStatusData() {
     ui->radioButton_Status->setVisible(offered);
     if (!offered) {
         ui->radioButton_CommunicationStatusError->setChecked(true);
+        // An archive without status loaded while this page was shown would leave it unreachable.
+        if (ui->radioButton_Status->isChecked())
+            ui->radioButton_Setup->setChecked(true);
         return;
     }
     if (const StatusInfoGenData* general = m_printerData.GetStatusInfoGenData())
