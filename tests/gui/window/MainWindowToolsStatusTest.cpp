@@ -160,7 +160,8 @@ TEST_F(WindowToolsStatus, EachIndicatorFollowsItsOwnAnswerAndAFailureOnlyTheComm
     EXPECT_EQ(all(), second) << "a failed read leaves the indicators";
     const QStringList messages = driver.TakeMessages();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].startsWith("Dalvora - Error|Operation failure, error code ")) << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].startsWith("Dalvora - Error|Operation failure, error code "))
+        << messages[0].toStdString();
     ASSERT_TRUE(getStatus());
     EXPECT_FALSE(communication->isChecked());
 }
