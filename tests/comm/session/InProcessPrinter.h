@@ -24,6 +24,8 @@ public:
     std::vector<std::vector<std::string>> FieldsOf(const std::string& request) const {
         return m_transcript.FieldsOf(request);
     }
+    // The upgrade transfers received, as "firmware:image", "module:F", ...
+    std::vector<std::string> TransferOrder() const { return m_transcript.TransferOrder(); }
 
 private:
     TempDir m_dir;
