@@ -6,6 +6,7 @@
 #include "tests/gui/window/WindowDriver.h"
 
 #include "base/Clock.h"
+#include "base/CmdConsole.h"
 #include "firmware/PSWComponents.h"
 #include "gui/dialogs/AskDialog.h"
 #include "gui/dialogs/UpgElementsDialog.h"
@@ -94,7 +95,9 @@ TEST_F(WindowUpgrade, ChosenComponentsAreSentAndEachProgressTextOfAPackageIsShow
     Open(*window, WriteModule(dir, 'F', "fonts.MOD").path);
     EXPECT_TRUE(window->findChild<QLabel*>("label_UpgradeInfo")->text().startsWith("MODULE INFO:\n"));
     EXPECT_EQ(window->findChild<QPushButton*>("pushButton_UpgradePerform")->text(), "SEND MODULE");
-    Perform(*window);
+    WindowDriver::Click(*window, "pushButton_UpgradePerform");
+    CmdConsole::WriteToConsoleString("Sending modules..."); // as a procedure would while the module goes
+    EXPECT_TRUE(WindowDriver::WaitIdle(*window));
     EXPECT_EQ(driver.TakeMessages(), QStringList{"Dalvora - Info|Module sent to the printer successfully"});
     EXPECT_EQ(printer.TransferOrder().back(), "module:F");
     EXPECT_EQ(shown.size(), shownBefore);
