@@ -1,7 +1,7 @@
 // The main window with the large setup (640 items of all kinds) read from the simulated printer in this
 // process: building the setup pages, switching pages, the longest stall of the main thread while a
-// read job runs or the status is polled, the time from construction to the first paint, and the peak
-// memory with the setup shown.
+// read job runs, while the status is polled and while an upgrade job runs, the time from
+// construction to the first paint, and the peak memory with the setup shown.
 #include "base/Clock.h"
 #include "gui/DialogSeam.h"
 #include "gui/MainWindow.h"
@@ -9,11 +9,17 @@
 #include "gui/port/PortEnumeration.h"
 #include "sim/InProcessPrinter.h"
 #include "sim/Options.h"
+// The fixture writer names a member `slots`, which Qt defines as a keyword.
+#pragma push_macro("slots")
+#undef slots
+#include "tools/Fixtures.h"
+#pragma pop_macro("slots")
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -27,8 +33,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -214,6 +222,67 @@ void BM_PollingMainThreadStall(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PollingMainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
+#pragma push_macro("slots")
+#undef slots
+// A format-2 package of a 4-bank firmware, release 3.13, for the printer of UpgradePrinter().
+std::string WriteUpgradePackage() {
+    fixtures::PackageDescription desc = fixtures::StandardPackage(true, {});
+    std::get<fixtures::PrinterSlot>(desc.slots[0]).release = "313";
+    fixtures::ModuleSlot image;
+    image.kind = 's';
+    image.image = fixtures::PatternBytes(4 * 512, 7);
+    image.numBank = 4;
+    image.bankDim = 512;
+    desc.slots.push_back(image);
+    const std::vector<uint8_t> bytes = fixtures::WritePackage(desc);
+    const std::string path =
+        QDir::temp().filePath(QString("bench-gui-upgrade-%1.psw").arg(getpid())).toStdString();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+#pragma pop_macro("slots")
+
+sim::Profile UpgradePrinter() {
+    sim::Profile profile = sim::LoadProfileFile(sim::ResolveProfilePath("default"));
+    profile.firmware = "3.12";
+    profile.upgrade.emplace();
+    profile.upgrade->mode = "U1";
+    profile.upgrade->deviceIds = "1;2;3";
+    profile.upgrade->firmwareAfter = "3.13";
+    return profile;
+}
+
+// The longest gap between ticks of a 1 ms timer while the upgrade job runs: the progress texts and the
+// job's signals are the main thread's only work then.
+void BM_UpgradeJobMainThreadStall(benchmark::State& state) {
+    const std::string package = WriteUpgradePackage();
+    for (auto _ : state) {
+        sim::InProcessPrinter printer(UpgradePrinter());
+        MainWindow window(1, kArgv);
+        window.show();
+        ChoosePort(window, printer.Port());
+        DialogSeam::pushFileName(QString::fromStdString(package));
+        window.findChild<QPushButton*>("pushButton_UpgradeOpen")->click();
+        StallProbe probe;
+        QTimer timer;
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            const qint64 now = probe.clock.elapsed();
+            if (window.isJobRunning())
+                probe.maxDuringJob = std::max(probe.maxDuringJob, now - probe.last);
+            probe.last = now;
+        });
+        probe.clock.start();
+        timer.start();
+        window.findChild<QPushButton*>("pushButton_UpgradePerform")->click();
+        WaitIdle(window);
+        timer.stop();
+        state.counters["stall_during_upgrade_ms"] = static_cast<double>(probe.maxDuringJob);
+    }
+    std::remove(package.c_str());
+}
+BENCHMARK(BM_UpgradeJobMainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 class PaintWatch : public QObject {
 public:

@@ -38,6 +38,19 @@ class MainWindow;
 // is none.
 extern MainWindow* MainWin;
 
+// Upgrade page (MainWindowUpgradePage.cpp): the two bridges an upgrade's worker thread calls to reach
+// the window. Both are no-ops (the question answers go on) without a window or an upgrade job.
+#include "firmware/ModuleData.h"
+#include "firmware/PSWComponents.h"
+#include "firmware/PSWFile.h"
+class QCloseEvent;
+class UpgradeDeviceController;
+// The console writer's callback while an upgrade runs: the text becomes the waiting dialog's message.
+void execChangeWaitingLabel(const char* text);
+// Asks the user whether to install a release identical to or older than the printer's; 1 = go on,
+// 0 = stop. Blocks the calling worker thread until the main thread has the answer.
+int execAskFWUpgradeDialogInWindow(const char* printerVersion, const char* fileVersion);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -198,6 +211,46 @@ private:
     QPointer<WaitingDialog> m_waitingDialog;
     ReadDeviceDataController* m_readJob = nullptr;
     WriteDeviceDataController* m_writeJob = nullptr;
-    // Upgrade page: 0 = nothing loaded.
-    int m_upgradeKind = 0;
+
+    // Upgrade page (MainWindowUpgradePage.cpp): the loaded module or package, the components chosen for
+    // the next upgrade, and the upgrade job.
+public:
+    static constexpr int kUpgradeNothing = 0;
+    static constexpr int kUpgradeModule = 1;
+    static constexpr int kUpgradePackage = 2;
+    // The running upgrade job, or null; read by the bridges from the worker thread while it runs.
+    UpgradeDeviceController* upgradeJob() const { return m_upgradeJob; }
+    int upgradeKind() const { return m_upgradeKind; }
+
+signals:
+    // The waiting dialog now shows this progress text of the upgrade.
+    void upgradeMessageShown(const QString& text);
+
+public slots:
+    void handleUpgradeOpenClicked();
+    void handleUpgradePerformClicked();
+
+private slots:
+    void handleUpgradeFinished(int result);
+    void handleShowDialogFromFwUpg();
+    void handleChangeWaitingLabel();
+
+protected:
+    // Ignored while an upgrade runs: cutting it could leave the printer without firmware.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    [[nodiscard]] bool loadUpgradeFile(const QString& name, QString& info);
+    // False when the user cancelled or chose nothing.
+    [[nodiscard]] bool chooseUpgradeComponents();
+    void startUpgradeJob(int kind, const QString& title);
+    void releaseUpgradeJob();
+    // For the window's end: stops the upgrade at a safe point and waits for it.
+    void stopUpgradeJob();
+
+    ModuleData m_module;
+    PSWFile m_package;
+    int m_upgradeKind = kUpgradeNothing;
+    PSWComponents m_components;
+    UpgradeDeviceController* m_upgradeJob = nullptr;
 };

@@ -10,7 +10,8 @@
 #include "gui/jobs/WriteDeviceDataController.h"
 
 bool MainWindow::isJobRunning() const {
-    return m_readJob != nullptr || m_writeJob != nullptr || isToolOrStatusJobRunning();
+    return m_readJob != nullptr || m_writeJob != nullptr || m_upgradeJob != nullptr ||
+           isToolOrStatusJobRunning();
 }
 
 void MainWindow::openWaitingDialog(const QString& title) {
@@ -28,6 +29,7 @@ void MainWindow::closeWaitingDialog() {
 
 // Destroying a controller waits for its thread, so nothing the worker uses goes before it ends.
 void MainWindow::stopRunningJobs() {
+    stopUpgradeJob();
     delete m_readJob;
     m_readJob = nullptr;
     delete m_writeJob;

@@ -32,6 +32,11 @@ void DeviceJobController::stopThread() {
     m_thread.wait();
 }
 
+bool DeviceJobController::waitThread(unsigned long ms) {
+    m_thread.quit();
+    return m_thread.wait(ms);
+}
+
 void DeviceJobController::handOverToWorker() const {
     job_handover::release(m_worker.data());
 }

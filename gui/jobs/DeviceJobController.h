@@ -32,6 +32,8 @@ protected:
     // Asks the thread to quit and waits for it without limit. A derived controller whose members the
     // worker thread touches calls this first in its own destructor.
     void stopThread();
+    // Asks the thread to quit and waits up to `ms`; true once it has ended.
+    [[nodiscard]] bool waitThread(unsigned long ms);
     // Around the queued signals to and from the worker: see JobHandover.h.
     void handOverToWorker() const;
     void takeOverFromWorker() const;

@@ -10,3 +10,6 @@ class QObject;
 
 [[nodiscard]] int runDeviceJob(const QObject& worker, PrinterData* data, CommPortSettings* settings,
                                const PrinterJob::Operation& operation);
+// The same with a session object of the worker's (the upgrade's, which adds operations).
+[[nodiscard]] int runDeviceJob(const QObject& worker, PrinterData* data, CommPortSettings* settings,
+                               PrinterComm& comm, const PrinterJob::Operation& operation);

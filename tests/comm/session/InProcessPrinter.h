@@ -27,6 +27,8 @@ public:
     std::vector<std::string> ReceivedOf(const std::string& request) const {
         return m_transcript.ReceivedOf(request);
     }
+    // The upgrade transfers received, as "firmware:image", "module:F", ...
+    std::vector<std::string> TransferOrder() const { return m_transcript.TransferOrder(); }
 
 private:
     TempDir m_dir;

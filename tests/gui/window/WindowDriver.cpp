@@ -70,6 +70,8 @@ int WindowDriver::Answer(QDialog& dialog) {
             .findChild<QRadioButton*>(restorePageOnly ? "radioButton_pageSettings"
                                                       : "radioButton_allSettings")
             ->click();
+    } else if (answerOther) {
+        return answerOther(dialog);
     } else {
         m_messages << "unexpected " + QString(dialog.metaObject()->className());
         return QDialog::Rejected;

@@ -39,6 +39,8 @@ public:
     QStringList TakeMessages();
     // What the restore dialog answers: only the page, or all items.
     bool restorePageOnly = false;
+    // Answers the dialogs the driver does not know (upgrade question, component choice), when set.
+    std::function<int(QDialog&)> answerOther;
     // File names for the file dialogs, in order.
     void NextFileName(const QString& name);
 
