@@ -1,5 +1,6 @@
-// Pictures of the real main window for the README: the welcome page, the port dialog, and two setup
-// pages that together show every kind of item editor, read from the simulated printer (default
+// Pictures of the real main window for the README: the welcome page, the port dialog, two setup pages
+// that together show every kind of item editor, the tools page, the status page after a status read,
+// and the upgrade page with the sample package opened, all from the simulated printer (default
 // profile) running in this process. Run under a display, e.g. `xvfb-run -a`, through
 // scripts/screenshots.sh.
 #include "gui/DialogSeam.h"
@@ -7,6 +8,7 @@
 #include "gui/port/PortEnumeration.h"
 #include "sim/InProcessPrinter.h"
 #include "sim/Options.h"
+#include "tools/FixtureSets.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -61,6 +64,33 @@ bool ReadPrinter(MainWindow& window) {
     return !window.setupItemWidgets().isEmpty();
 }
 
+void WaitForJob(MainWindow& window) {
+    while (window.isJobRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    Settle();
+}
+
+// The status page once a status read has refreshed its indicators.
+bool PictureStatus(MainWindow& window, const QString& picture) {
+    window.findChild<QAbstractButton*>("radioButton_Status")->click();
+    DialogSeam::pushAnswer([](QDialog& dialog) { return dialog.result(); });
+    window.findChild<QPushButton*>("pushButton_getStatus")->click();
+    WaitForJob(window);
+    return Save(window, picture);
+}
+
+// The upgrade page with the package the default printer accepts opened, showing its summary.
+bool PictureUpgrade(MainWindow& window, const QString& picture) {
+    QTemporaryDir samples;
+    if (!fixtures::WriteFiles(samples.path().toStdString(), fixtures::UpgradeSamples()))
+        return false;
+    window.findChild<QAbstractButton*>("radioButton_Upgrade")->click();
+    DialogSeam::pushFileName(samples.filePath("sample-firmware.psw"));
+    window.findChild<QPushButton*>("pushButton_UpgradeOpen")->click();
+    Settle();
+    return Save(window, picture);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +100,11 @@ int main(int argc, char** argv) {
     // The port dialog lists no devices of this machine and broadcasts no discovery.
     const auto none = [](std::string&) { return std::vector<std::string>{}; };
     PortEnumeration::forNewDialogs() = PortEnumeration{none, none, none, none};
-    sim::InProcessPrinter printer(sim::LoadProfileFile(sim::ResolveProfilePath("default")));
+    sim::Profile profile = sim::LoadProfileFile(sim::ResolveProfilePath("default"));
+    // The paper running low, so the status picture shows a bit set.
+    if (profile.status)
+        profile.status->generalSchedule = {sim::StatusStep{{0x04, 0x00, 0x00, 0x00}, 1000}};
+    sim::InProcessPrinter printer(profile);
     MainWindow window(argc, argv);
     window.resize(1100, 760);
     window.show();
@@ -96,6 +130,11 @@ int main(int argc, char** argv) {
         Settle();
         ok = Save(window, directory + page.file) && ok;
     }
+    window.findChild<QAbstractButton*>("radioButton_Tools")->click();
+    Settle();
+    ok = Save(window, directory + "/tools.png") && ok;
+    ok = PictureStatus(window, directory + "/status.png") && ok;
+    ok = PictureUpgrade(window, directory + "/upgrade.png") && ok;
     DialogSeam::reset();
     return ok ? 0 : 1;
 }
