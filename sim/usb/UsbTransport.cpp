@@ -61,7 +61,8 @@ struct UsbLink::Impl final : UsbHostObserver {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    void Plug() { device = &testbed->Plug(setup, this); }
+    void Plug(const UsbDeviceSetup& as) { device = &testbed->Plug(as, this); }
+    void Plug() { Plug(setup); }
 
     // Observer calls: umockdev's worker thread.
     void Opened() override { Push("connect"); }
@@ -150,6 +151,23 @@ void UsbLink::Replug() {
         return;
     m_impl->Plug();
     Log::WriteLogP("UsbLink::Replug", "Printer back at %s", DevNode().c_str());
+}
+
+void UsbLink::PlugBootDevice(const BootIdentity& identity) {
+    if (m_impl->device != nullptr)
+        return;
+    UsbDeviceSetup boot;
+    boot.vid = identity.vid;
+    boot.pid = identity.pid;
+    boot.serial = identity.serial;
+    boot.deviceClass = identity.deviceClass;
+    boot.interfaceClasses = {identity.interfaceClass};
+    boot.streamInput = identity.streamInput;
+    boot.bus = m_impl->setup.bus;
+    boot.port = m_impl->setup.port;
+    m_impl->Plug(boot);
+    Log::WriteLogP("UsbLink::PlugBootDevice", "Boot device %04x|%04x at %s", identity.vid, identity.pid,
+                   DevNode().c_str());
 }
 
 bool UsbLink::Plugged() const {
