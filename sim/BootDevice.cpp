@@ -2,6 +2,7 @@
 #include "sim/BootDevice.h"
 
 #include "sim/RenesasBoot.h"
+#include "sim/SilabsBoot.h"
 
 namespace sim {
 
@@ -9,6 +10,8 @@ std::unique_ptr<BootDevice> MakeBootDevice(const std::string& kind, PrinterState
                                            FaultInjector& faults) {
     if (kind == "renesas")
         return std::make_unique<RenesasBootDevice>(state, faults);
+    if (kind == "silabs")
+        return std::make_unique<SilabsBootDevice>(state, faults);
     return nullptr;
 }
 

@@ -25,6 +25,8 @@ struct BootIdentity {
     uint8_t interfaceClass = 0xFF;
     // Bulk byte stream (an IN transfer takes what waits); false: each answer completes one transfer.
     bool streamInput = true;
+    // A HID interface (interrupt endpoints, a vendor report descriptor, usbhid bound) instead of bulk.
+    bool hid = false;
 };
 
 // What the boot device does with one piece of host input: one exchange for the transcript each.

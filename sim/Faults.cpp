@@ -40,9 +40,18 @@ bool IsRenesasCommandName(const std::string& kind) {
             !std::islower(static_cast<unsigned char>(kind[2])));
 }
 
+// A Silicon Labs boot record: "S" and its command byte in upper-case hexadecimal ("S33").
+bool IsSilabsRecordName(const std::string& kind) {
+    return kind.size() == 3 && kind[0] == 'S' && std::isxdigit(static_cast<unsigned char>(kind[1])) &&
+           std::isxdigit(static_cast<unsigned char>(kind[2])) &&
+           !std::islower(static_cast<unsigned char>(kind[1])) &&
+           !std::islower(static_cast<unsigned char>(kind[2]));
+}
+
 bool IsRequestName(const std::string& kind) {
     if (kind == "*" || kind == "GSI" || kind == "GSIFF" || kind == "FWREL" || kind == "BANKS" ||
-        kind == "PROGRAM" || kind == "MODULE" || kind == "BOOT" || IsRenesasCommandName(kind))
+        kind == "PROGRAM" || kind == "MODULE" || kind == "BOOT" || IsRenesasCommandName(kind) ||
+        IsSilabsRecordName(kind))
         return true;
     uint32_t code = 0;
     return kind.size() > 1 && kind[0] == 'C' && ParseUnsigned(kind.substr(1), code) && code < 256;
@@ -56,7 +65,7 @@ FaultTarget ParseTarget(const std::string& part, const std::string& whole, const
         Bad(whole, form + " with #N counted from 1");
     if (!IsRequestName(target.kind))
         Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code>, BANKS, PROGRAM, MODULE, BOOT, "
-                          "R<hex byte>, RTERM or *");
+                          "R<hex byte>, RTERM, S<hex byte> or *");
     return target;
 }
 

@@ -103,6 +103,7 @@ struct BootSwitchCommand {
 const std::vector<BootSwitchCommand>& BootSwitchCommands() {
     static const std::vector<BootSwitchCommand> commands = {
         {{0x1C, 0x4C, 0x49}, "renesas"}, // USB Boot Direct
+        {{0x1C, 0xEE}, "silabs"},        // USB Boot Direct of the HID boot loader
     };
     return commands;
 }

@@ -260,7 +260,8 @@ std::optional<Bytes> Session::SwitchToBoot(const Request& request, const FaultDe
     for (char& c : mode)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const std::string& loader = request.fields[0];
-    const bool fits = loader == "renesas" && (mode == "U2" || mode == "U4");
+    const bool fits =
+        (loader == "renesas" && (mode == "U2" || mode == "U4")) || (loader == "silabs" && mode == "U6");
     if (!fits || !p.capabilities || (*p.capabilities & kFirmwareUpgradeGroup) == 0) {
         outcome.notes.push_back("no " + loader + " boot loader in this printer");
         return std::nullopt;
@@ -270,6 +271,8 @@ std::optional<Bytes> Session::SwitchToBoot(const Request& request, const FaultDe
     outcome.restartMs = p.upgrade->boot.appearMs;
     outcome.neverReturn = fault.neverReturn;
     outcome.bootLoader = loader;
+    if (loader == "silabs")
+        return std::nullopt; // restarts without a word
     static const std::string confirmation = "BOOT_RST";
     return Bytes(confirmation.begin(), confirmation.end());
 }

@@ -4,6 +4,7 @@
 #include "base/Log.h"
 #include "sim/TcpTransport.h"
 #include "sim/Wire.h"
+#include "sim/usb/UsbDescriptors.h"
 #include "sim/usb/UsbTestbed.h"
 
 #include <algorithm>
@@ -163,6 +164,10 @@ void UsbLink::PlugBootDevice(const BootIdentity& identity) {
     boot.deviceClass = identity.deviceClass;
     boot.interfaceClasses = {identity.interfaceClass};
     boot.streamInput = identity.streamInput;
+    if (identity.hid) {
+        boot.hidReportDescriptor = usbdesc::VendorReportDescriptor();
+        boot.kernelDriverOnInterface0 = true;
+    }
     boot.bus = m_impl->setup.bus;
     boot.port = m_impl->setup.port;
     m_impl->Plug(boot);
