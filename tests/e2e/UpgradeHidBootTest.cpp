@@ -9,19 +9,6 @@
 
 namespace {
 
-// Identify, erase, writes of 128 bytes (each record spans three reports), verify and run.
-std::vector<uint8_t> RecordImage(int writes) {
-    const std::vector<uint8_t> data = fixtures::PatternBytes(static_cast<size_t>(writes) * 128, 61);
-    std::vector<uint8_t> image{0x24, 0x03, 0x30, 0x49, 0x44, 0x24, 0x04, 0x32, 0x00, 0x00, 0x00};
-    for (int w = 0; w < writes; ++w) {
-        image.insert(image.end(),
-                     {0x24, 131, 0x33, static_cast<uint8_t>(w >> 1), static_cast<uint8_t>(w << 7)});
-        image.insert(image.end(), data.begin() + w * 128, data.begin() + (w + 1) * 128);
-    }
-    image.insert(image.end(), {0x24, 0x03, 0x34, 0x00, 0x00, 0x24, 0x03, 0x36, 0x00, 0x00});
-    return image;
-}
-
 PackageShape RecordPackage(int format, const std::vector<uint8_t>& image, const std::string& modules = {}) {
     return {.format = format,
             .banks = 1,
@@ -51,7 +38,7 @@ BootRun UpgradeOverUsb(const UpgradeFile& file, const std::vector<std::string>& 
 
 #if DALVORA_UPGRADE_OVER_USB
 TEST(UpgradeHidBootE2e, TheBootLoaderGetsTheRecordImageByteForByteAndThePrinterReturns) {
-    const std::vector<uint8_t> image = RecordImage(5);
+    const std::vector<uint8_t> image = fixtures::BootRecordImage(5);
     for (const PackageShape& shape : {RecordPackage(2, image, "l"), RecordPackage(1, image)}) {
         const std::string name = "format " + std::to_string(shape.format);
         TempDir dir;
@@ -83,7 +70,7 @@ TEST(UpgradeHidBootE2e, BootLoaderFaultsEndWithTheirMessageAndStatus) {
         {"no-return=BOOT", "Error waiting Silicon Laboratories device timeout..."},
     };
     TempDir dir;
-    const UpgradeFile file = WriteUpgradePackage(dir, RecordPackage(2, RecordImage(3)));
+    const UpgradeFile file = WriteUpgradePackage(dir, RecordPackage(2, fixtures::BootRecordImage(3)));
     for (const auto& c : cases) {
         const BootRun run = UpgradeOverUsb(file, {c.fault});
         EXPECT_FALSE(run.result.timedOut) << c.fault;
@@ -97,7 +84,7 @@ TEST(UpgradeHidBootE2e, BootLoaderFaultsEndWithTheirMessageAndStatus) {
 
 TEST(UpgradeHidBootE2e, APrinterOnEthernetIsRefusedBeforeItLeavesForItsBootLoader) {
     TempDir dir;
-    const UpgradeFile file = WriteUpgradePackage(dir, RecordPackage(2, RecordImage(1)));
+    const UpgradeFile file = WriteUpgradePackage(dir, RecordPackage(2, fixtures::BootRecordImage(1)));
     SimPrinter printer({.sets = {"upgrade.mode=U6", "upgrade.device_ids=1;2;3"}});
     ASSERT_TRUE(printer.Started());
     const ProcessResult r = Dalvora(Args({"--upgrade", "-v", "-f", file.path}, printer.DeviceArgs()));

@@ -3,12 +3,11 @@
 #include "UpgradeRig.h"
 
 #include "firmware/PSWComponents.h"
-#include "transport/ComPortUsbHid.h"
+#include "tests/support/ScriptedHidPort.h"
 #include "upgrade/UpgradeModeU6.h"
 
 #include <gmock/gmock.h>
 
-#include <deque>
 #include <optional>
 
 using ::testing::ElementsAre;
@@ -17,54 +16,7 @@ using Frames = std::vector<UpgradePrinter_ModeU6::Frame>;
 namespace {
 
 const Bytes kImage{0x24, 0x03, 0x31, 0xAA, 0xBB, 0x24, 0x02, 0x30, 0x00};
-const Bytes kAck{0x40, 0x00, 0x00, 0x00};
-
-struct HidScript {
-    std::vector<std::string> ids; // vid, pid, serial as given to InitWithVid
-    int openFailures = 0;
-    int opens = 0;
-    int closes = 0;
-    std::vector<Bytes> writes;
-    std::deque<Bytes> answers; // one per read; when they run out every read acknowledges
-};
-
-class ScriptedHidPort : public ComPortUsbHid {
-public:
-    explicit ScriptedHidPort(std::shared_ptr<HidScript> script) : m_script(std::move(script)) {}
-    int InitWithVid(const char* vid, const char* pid, const char* serial) override {
-        m_script->ids = {vid, pid, serial};
-        return 1;
-    }
-    int Open() override {
-        ++m_script->opens;
-        m_open = m_script->openFailures-- <= 0;
-        return m_open;
-    }
-    int Close() override {
-        m_script->closes += m_open ? 1 : 0;
-        m_open = false;
-        return true;
-    }
-    unsigned Write(const unsigned char* buf, unsigned len, unsigned* error) override {
-        m_script->writes.emplace_back(buf, buf + len);
-        *error = 0;
-        return len;
-    }
-    int ReadAll(unsigned char* buf, int len, int, unsigned*) override {
-        Bytes answer = kAck;
-        if (!m_script->answers.empty()) {
-            answer = m_script->answers.front();
-            m_script->answers.pop_front();
-        }
-        const int count = std::min(len, static_cast<int>(answer.size()));
-        std::copy_n(answer.begin(), count, buf);
-        return count;
-    }
-
-private:
-    std::shared_ptr<HidScript> m_script;
-    bool m_open = false;
-};
+const Bytes kAck = HidScript::kAck;
 
 class VirtualSerialPort : public RigPort {
 public:
