@@ -52,42 +52,30 @@ protected:
 
 } // namespace
 
-TEST_F(UsbHid, DataGoesOutInReportsOf64BytesAndAnswersComeBackAsReports) {
-    EmulatedUsbDevice& device = testbed->Plug(BootDevice("HB1"));
+TEST_F(UsbHid, ReportsOf64BytesGoToTheDeviceOfTheSerialNumberAndAnswersComeBackAsReports) {
+    EmulatedUsbDevice& other = testbed->Plug(BootDevice("HB1", 1));
+    EmulatedUsbDevice& device = testbed->Plug(BootDevice("HB2", 2));
+    ComPortUsbHid missing;
+    ASSERT_EQ(missing.InitWithVid("10C4", "EAC9", "HB3"), 1);
+    EXPECT_FALSE(missing.Open());
     ComPortUsbHid port;
-    ASSERT_EQ(port.InitWithVid("10c4", "EAC9", "HB1"), 1);
+    ASSERT_EQ(port.InitWithVid("10c4", "EAC9", "HB2"), 1);
     ASSERT_TRUE(port.Open());
     EXPECT_FALSE(device.KernelDriverOn(0));
-    EXPECT_TRUE(device.Claimed(0));
 
     // 130 bytes: reports of 65, 65 and 3 bytes led by report number 0, which stays on the host.
     const std::vector<unsigned char> data = Pattern(130);
     EXPECT_EQ(WriteOnce(port, data), Written(130, 0));
     EXPECT_THAT(device.OutTransferSizes(), ElementsAre(64, 64, 2));
     EXPECT_EQ(device.Written(), data);
+    EXPECT_TRUE(other.Written().empty());
 
     ASSERT_TRUE(device.QueueInput({0x40, 0x00, 0x00, 0x00}));
     unsigned error = 1;
     EXPECT_THAT(ReadAnswer(port, 5, error), ElementsAre(0x40, 0x00, 0x00, 0x00));
     EXPECT_EQ(error, 0u);
-
     device.FailWrites();
     EXPECT_EQ(WriteOnce(port, data), Written(0, 1));
-}
-
-TEST_F(UsbHid, TheSerialNumberChoosesTheDevice) {
-    EmulatedUsbDevice& first = testbed->Plug(BootDevice("HB1", 1));
-    EmulatedUsbDevice& second = testbed->Plug(BootDevice("HB2", 2));
-    ComPortUsbHid missing;
-    ASSERT_EQ(missing.InitWithVid("10C4", "EAC9", "HB3"), 1);
-    EXPECT_FALSE(missing.Open());
-
-    ComPortUsbHid port;
-    ASSERT_EQ(port.InitWithVid("10C4", "EAC9", "HB2"), 1);
-    ASSERT_TRUE(port.Open());
-    EXPECT_EQ(WriteOnce(port, Pattern(3)), Written(3, 0));
-    EXPECT_TRUE(first.Written().empty());
-    EXPECT_EQ(second.Written(), Pattern(3));
 }
 
 TEST_F(UsbHid, TheLibraryEndsAfterAFailedOpenAndOnCloseAndASecondCloseDoesNothing) {
