@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto hid = std::make_shared<HidScript>();
     hid->ackWhenDrained = false;
     for (size_t at = 2 + length; at < size;) {
-        const size_t n = std::min<size_t>(data[at++], size - at);
+        const size_t declared = data[at++];
+        const size_t n = std::min(declared, size - at);
         hid->answers.emplace_back(data + at, data + at + n);
         at += n;
     }
