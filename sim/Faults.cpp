@@ -2,6 +2,7 @@
 #include "sim/Faults.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,9 +31,27 @@ bool ParseUnsigned(const std::string& text, uint32_t& value) {
     return true;
 }
 
+// A Renesas boot command: "R" and its first byte in upper-case hexadecimal ("R55", "R50" a frame).
+bool IsRenesasCommandName(const std::string& kind) {
+    return kind == "RTERM" ||
+           (kind.size() == 3 && kind[0] == 'R' && std::isxdigit(static_cast<unsigned char>(kind[1])) &&
+            std::isxdigit(static_cast<unsigned char>(kind[2])) &&
+            !std::islower(static_cast<unsigned char>(kind[1])) &&
+            !std::islower(static_cast<unsigned char>(kind[2])));
+}
+
+// A Silicon Labs boot record: "S" and its command byte in upper-case hexadecimal ("S33").
+bool IsSilabsRecordName(const std::string& kind) {
+    return kind.size() == 3 && kind[0] == 'S' && std::isxdigit(static_cast<unsigned char>(kind[1])) &&
+           std::isxdigit(static_cast<unsigned char>(kind[2])) &&
+           !std::islower(static_cast<unsigned char>(kind[1])) &&
+           !std::islower(static_cast<unsigned char>(kind[2]));
+}
+
 bool IsRequestName(const std::string& kind) {
     if (kind == "*" || kind == "GSI" || kind == "GSIFF" || kind == "FWREL" || kind == "BANKS" ||
-        kind == "PROGRAM" || kind == "MODULE")
+        kind == "PROGRAM" || kind == "MODULE" || kind == "BOOT" || IsRenesasCommandName(kind) ||
+        IsSilabsRecordName(kind))
         return true;
     uint32_t code = 0;
     return kind.size() > 1 && kind[0] == 'C' && ParseUnsigned(kind.substr(1), code) && code < 256;
@@ -45,7 +64,8 @@ FaultTarget ParseTarget(const std::string& part, const std::string& whole, const
     if (hash != std::string::npos && (!ParseUnsigned(part.substr(hash + 1), target.nth) || target.nth == 0))
         Bad(whole, form + " with #N counted from 1");
     if (!IsRequestName(target.kind))
-        Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code>, BANKS, PROGRAM, MODULE or *");
+        Bad(whole, form + " where KIND is GSI, GSIFF, FWREL, C<code>, BANKS, PROGRAM, MODULE, BOOT, "
+                          "R<hex byte>, RTERM, S<hex byte> or *");
     return target;
 }
 

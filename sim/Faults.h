@@ -17,8 +17,17 @@
 //   slow-restart=KIND[#N]:MS  the restart after installing lasts MS milliseconds
 //   no-return=KIND[#N]   the printer never comes back from the restart after installing
 //   other-release=TEXT   after a firmware upgrade the printer reports TEXT instead of the profile's release
-// KIND is a request name: GSI, GSIFF, FWREL, C<code> (C4, C138, ...), BANKS, PROGRAM, MODULE, or * for
-// every request.
+// Boot loaders (KIND BOOT for the switch into the boot loader, R<hex byte> for a Renesas boot command by
+// its first byte, R50 a programming frame, RTERM the terminate frame):
+//   no-return=BOOT       the printer leaves the bus and no boot device ever appears
+//   no-answer=R27        the boot loader does not answer that command
+//   answer=R55:0x00      the answer's first byte is BYTE; on a frame (R50) the rejection D0 BYTE
+// The Silicon Labs HID boot loader's records are S<hex byte> by their command byte (S31, S33#2):
+//   no-answer=S33#2      that record is not acknowledged
+//   answer=S33:0x43      the answer report's first byte is BYTE
+//   drop=S33#2:3         the answer report carries only its first 3 bytes
+// KIND is a request name: GSI, GSIFF, FWREL, C<code> (C4, C138, ...), BANKS, PROGRAM, MODULE, BOOT,
+// R<hex byte>, RTERM, S<hex byte>, or * for every request.
 #pragma once
 
 #include <cstdint>

@@ -75,6 +75,19 @@ struct StatusSection {
     std::vector<StatusStep> extendedSchedule; // extendedBytes bytes each
 };
 
+// The boot loader a U2/U4 printer restarts into for a firmware upgrade (the Renesas USB boot device).
+struct BootSection {
+    std::string release = "1.00";   // what the Get Release command answers (4 characters)
+    uint32_t programmingSize = 128; // the payload of one programming frame
+    bool newLoader = false;         // answers Save Security with 0x15 and wants Save Security New
+    uint32_t pid = 0x0B5A;
+    std::string serial = "RBOOT0001";
+    uint32_t appearMs = 300; // from the printer leaving the bus to the boot device's arrival
+    // U4: the user restarts the printer this long after the lock bit was set (absent: nobody does, the
+    // boot device stays until the reset command).
+    std::optional<uint32_t> powerCycleMs;
+};
+
 // The upgrade information answer and how the printer's loader behaves.
 struct UpgradeSection {
     std::string mode;      // "U1".."U6"
@@ -84,6 +97,7 @@ struct UpgradeSection {
     uint32_t restartMs = 1500;                // the restart after installing firmware or a module
     std::optional<uint32_t> banks;            // U5: the image's bank count, which makes a data bank last
     std::optional<std::string> moduleIds;     // the MOD_ID letters the loader takes; absent: every one
+    BootSection boot;
 };
 
 // Capability bits of the groups the loader serves.

@@ -194,6 +194,18 @@ void CheckUpgrade(const UpgradeSection& u) {
         Fail("upgrade.banks", "a bank number is one byte: 1..256 banks");
     if (u.moduleIds && (u.moduleIds->empty() || !std::regex_match(*u.moduleIds, std::regex("^[!-~]+$"))))
         Fail("upgrade.module_ids", "expected the accepted MOD_ID characters, e.g. \"FLD\"");
+    const BootSection& b = u.boot;
+    if (b.release.size() != 4)
+        Fail("upgrade.boot.release", "the boot loader answers with exactly 4 characters, e.g. \"1.00\"");
+    CheckText(b.release, "upgrade.boot.release");
+    // A frame (command, address, payload, checksum) travels in one write of at most 57344 bytes.
+    if (b.programmingSize == 0 || b.programmingSize > 57344 - 6)
+        Fail("upgrade.boot.programming_size", "expected 1..57338 bytes");
+    if (b.pid > 0xFFFF)
+        Fail("upgrade.boot.pid", "expected a 16-bit product id");
+    if (b.serial.empty() || b.serial.size() > 126)
+        Fail("upgrade.boot.serial", "expected 1..126 characters");
+    CheckText(b.serial, "upgrade.boot.serial");
 }
 
 void CheckTextList(const std::optional<std::vector<std::string>>& lines, const std::string& w) {

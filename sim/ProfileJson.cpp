@@ -256,6 +256,30 @@ UsbSection ReadUsb(const json& j, const std::string& p) {
     return usb;
 }
 
+BootSection ReadBoot(const json& j, const std::string& p) {
+    if (!j.is_object())
+        Fail(p, "expected an object");
+    BootSection b;
+    if (const json* v = Member(j, "release"))
+        b.release = ToText(*v, p + ".release");
+    if (const json* v = Member(j, "programming_size"))
+        b.programmingSize = ToUnsigned(*v, p + ".programming_size");
+    if (const json* v = Member(j, "new_loader")) {
+        if (!v->is_boolean())
+            Fail(p + ".new_loader", "expected true or false");
+        b.newLoader = v->get<bool>();
+    }
+    if (const json* v = Member(j, "pid"))
+        b.pid = ToUnsigned(*v, p + ".pid");
+    if (const json* v = Member(j, "serial"))
+        b.serial = ToText(*v, p + ".serial");
+    if (const json* v = Member(j, "appear_ms"))
+        b.appearMs = ToUnsigned(*v, p + ".appear_ms");
+    if (const json* v = Member(j, "power_cycle_ms"))
+        b.powerCycleMs = ToUnsigned(*v, p + ".power_cycle_ms");
+    return b;
+}
+
 UpgradeSection ReadUpgrade(const json& j, const std::string& p) {
     UpgradeSection u;
     u.mode = ToText(Required(j, "mode", p), p + ".mode");
@@ -270,6 +294,8 @@ UpgradeSection ReadUpgrade(const json& j, const std::string& p) {
         u.banks = ToUnsigned(*v, p + ".banks");
     if (const json* v = Member(j, "module_ids"))
         u.moduleIds = ToText(*v, p + ".module_ids");
+    if (const json* v = Member(j, "boot"))
+        u.boot = ReadBoot(*v, p + ".boot");
     return u;
 }
 

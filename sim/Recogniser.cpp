@@ -28,6 +28,8 @@ std::string Request::Name() const {
         return "PROGRAM";
     case RequestKind::Module:
         return "MODULE";
+    case RequestKind::BootSwitch:
+        return "BOOT";
     case RequestKind::Stray:
         break;
     }
@@ -93,11 +95,40 @@ Recogniser::Parse Recogniser::TryFramed(const uint8_t* p, size_t have, Request& 
 
 namespace {
 
+// The commands that restart the printer into a boot loader, and the loader each one starts.
+struct BootSwitchCommand {
+    Bytes bytes;
+    const char* loader;
+};
+const std::vector<BootSwitchCommand>& BootSwitchCommands() {
+    static const std::vector<BootSwitchCommand> commands = {
+        {{0x1C, 0x4C, 0x49}, "renesas"}, // USB Boot Direct
+        {{0x1C, 0xEE}, "silabs"},        // USB Boot Direct of the HID boot loader
+    };
+    return commands;
+}
+
 bool StartsCommand(uint8_t b) {
     return b == kCan || b == 0x1C || b == 0x1D || b == 0x1F;
 }
 
 } // namespace
+
+// Complete or NeedMore when the bytes are (the start of) a boot switch; NotACommand otherwise.
+Recogniser::Parse Recogniser::TryBootSwitch(const uint8_t* p, size_t have, Request& request, size_t& used) {
+    for (const BootSwitchCommand& command : BootSwitchCommands()) {
+        const size_t n = std::min(have, command.bytes.size());
+        if (std::memcmp(p, command.bytes.data(), n) != 0)
+            continue;
+        if (n < command.bytes.size())
+            return Parse::NeedMore;
+        request.kind = RequestKind::BootSwitch;
+        request.fields = {command.loader};
+        used = n;
+        return Parse::Complete;
+    }
+    return Parse::NotACommand;
+}
 
 // A module image starts with its text header: the byte-order mark B or L at offset 10 and, within the
 // header area, one FILE_SIZE: line giving the image's length less its 12 framing bytes. Waiting for
@@ -151,6 +182,8 @@ Recogniser::Parse Recogniser::TryParse(const uint8_t* p, size_t have, Request& r
         return Parse::Complete;
     }
     if (first == 0x1C) {
+        if (const Parse boot = TryBootSwitch(p, have, request, used); boot != Parse::NotACommand)
+            return boot;
         const size_t n = std::min(have, sizeof epos);
         if (std::memcmp(p, epos, n) != 0)
             return Parse::NotACommand;

@@ -19,9 +19,10 @@ enum class RequestKind {
     IdentityExtended,
     FirmwareRelease,
     Framed,
-    SendBanks, // 1C FD first last: bank bytes follow
-    Program,   // the bank bytes (payload) and 1C FF first last sum1 sum2 (raw)
-    Module,    // a module image (payload)
+    SendBanks,  // 1C FD first last: bank bytes follow
+    Program,    // the bank bytes (payload) and 1C FF first last sum1 sum2 (raw)
+    Module,     // a module image (payload)
+    BootSwitch, // restart into a boot loader: fields[0] names which ("renesas")
     Stray
 };
 
@@ -32,8 +33,8 @@ struct Request {
     Bytes payload;                   // tool data bytes after the length field, bank bytes, a module image
     Bytes raw;                       // the request's bytes as received (the payload apart)
 
-    // "CAN", "EPOS", "GSI", "GSIFF", "FWREL", "C<code>", "BANKS", "PROGRAM", "MODULE" or "STRAY": the
-    // names fault switches use.
+    // "CAN", "EPOS", "GSI", "GSIFF", "FWREL", "C<code>", "BANKS", "PROGRAM", "MODULE", "BOOT" or "STRAY":
+    // the names fault switches use.
     [[nodiscard]] std::string Name() const;
 };
 
@@ -55,6 +56,7 @@ private:
     static Parse TryParse(const uint8_t* p, size_t have, Request& request, size_t& used);
     static Parse TryFramed(const uint8_t* p, size_t have, Request& request, size_t& used);
     static Parse TryModule(const uint8_t* p, size_t have, Request& request, size_t& used);
+    static Parse TryBootSwitch(const uint8_t* p, size_t have, Request& request, size_t& used);
     static Parse ReadField(const uint8_t* p, size_t have, size_t& pos, std::string& content);
     // Takes the pending bytes as bank bytes; true when the program command ended the transfer.
     bool TakeBankBytes(std::vector<Request>& out);

@@ -11,7 +11,7 @@
 namespace sim {
 
 Server::Server(PrinterState& state, FaultInjector& faults, Transcript& transcript)
-    : m_state(state), m_session(state, faults), m_transcript(transcript) {}
+    : m_state(state), m_faults(faults), m_session(state, faults), m_transcript(transcript) {}
 
 bool Server::Unreachable() const {
     return m_restarting;
@@ -81,6 +81,9 @@ void Server::BeginRestart(const Outcome& outcome) {
         m_listener->Stop();
     m_dropRequested = true;
     m_ptyRecogniser.Clear();
+    // A printer restarting into its boot loader leaves the bus; the loader enumerates in its place.
+    if (!outcome.bootLoader.empty() && m_usb)
+        m_boot = MakeBootDevice(outcome.bootLoader, m_state, m_faults);
     // A USB printer that restarts leaves the bus and enumerates again at the same place.
     if (m_usb) {
         m_usbUnplugPending = true;
@@ -99,10 +102,67 @@ void Server::UnplugUsbIfDue() {
         return;
     m_usb->Unplug();
     m_usbUnplugPending = false;
+    if (m_bootLeaving)
+        BootDeviceGone();
+}
+
+// The loader left: the printer restarts into what was installed and comes back after its restart.
+void Server::BootDeviceGone() {
+    m_transcript.Event("usb", "boot", m_boot->Name() + " boot loader left the bus");
+    m_boot.reset();
+    m_bootOnBus = false;
+    m_bootLeaving = false;
+    const uint32_t restartMs = m_state.GetProfile().upgrade ? m_state.GetProfile().upgrade->restartMs : 0;
+    m_unreachableUntilMs = Clock::MonotonicMs() + Clock::ScaledMs(restartMs);
+}
+
+bool Server::BootStepDue() {
+    const uint64_t now = Clock::MonotonicMs();
+    if (m_bootLeaving && !m_usbUnplugPending && now >= m_bootLeaveAtMs) {
+        m_usbUnplugPending = true;
+        m_usbUnplugByMs = now + 2000; // as for the printer: its last answer gets read first
+        UnplugUsbIfDue();
+        return true;
+    }
+    if (m_bootOnBus)
+        return true; // the printer waits for its loader to finish
+    if (!m_boot || m_neverReturn || m_usbUnplugPending || now < m_unreachableUntilMs)
+        return false;
+    // Set up completely before it is announced, on the port the printer left.
+    m_usb->PlugBootDevice(m_boot->Identity());
+    m_bootOnBus = true;
+    m_usbRecogniser.Clear();
+    m_transcript.Event("usb", "boot", m_boot->Name() + " boot loader on the bus");
+    return true;
+}
+
+void Server::ServeBoot(const uint8_t* data, size_t length) {
+    BootReply reply = m_boot->Receive(data, length);
+    for (BootExchange& exchange : reply.exchanges) {
+        Request request;
+        request.raw = std::move(exchange.received);
+        Outcome outcome;
+        outcome.name = exchange.name;
+        outcome.notes = std::move(exchange.notes);
+        outcome.transfer = std::move(exchange.transfer);
+        if (exchange.answer) {
+            outcome.answered = true;
+            outcome.answer = std::move(*exchange.answer);
+            if (!m_usb->WriteAll(outcome.answer.data(), outcome.answer.size()))
+                outcome.notes.push_back("the boot device is off the bus");
+        }
+        m_transcript.Exchange(m_usb->Via(), request, outcome);
+    }
+    if (reply.leave && !m_bootLeaving) {
+        m_bootLeaving = true;
+        m_bootLeaveAtMs = Clock::MonotonicMs() + Clock::ScaledMs(reply.leaveAfterMs);
+    }
 }
 
 void Server::EndRestartIfDue() {
     UnplugUsbIfDue();
+    if (BootStepDue())
+        return;
     if (!m_restarting || m_neverReturn || m_usbUnplugPending || Clock::MonotonicMs() < m_unreachableUntilMs)
         return;
     if (m_listener && !m_listener->IsListening() && !m_listener->Restart()) {
@@ -154,13 +214,18 @@ void Server::ServeUsbInput() {
         if (const std::optional<std::string> event = m_usb->NextEvent()) {
             if (*event == "connect")
                 m_usbRecogniser.Clear();
+            if (*event == "connect" && m_bootOnBus)
+                m_boot->HostOpened();
             m_transcript.Event("usb", *event);
             continue;
         }
         const long n = m_usb->ReadSome(buffer, sizeof buffer);
         if (n <= 0)
             break;
-        (void)Serve(*m_usb, m_usbRecogniser, buffer, static_cast<size_t>(n));
+        if (m_bootOnBus)
+            ServeBoot(buffer, static_cast<size_t>(n));
+        else
+            (void)Serve(*m_usb, m_usbRecogniser, buffer, static_cast<size_t>(n));
     }
     DropTcpIfRequested();
 }
@@ -168,6 +233,12 @@ void Server::ServeUsbInput() {
 int Server::PollTimeoutMs() const {
     if (m_usbUnplugPending)
         return 5;
+    if (m_bootOnBus) {
+        const uint64_t now = Clock::MonotonicMs();
+        if (!m_bootLeaving)
+            return 100;
+        return m_bootLeaveAtMs <= now ? 0 : static_cast<int>(std::min<uint64_t>(100, m_bootLeaveAtMs - now));
+    }
     if (!m_restarting || m_neverReturn)
         return 100;
     const uint64_t now = Clock::MonotonicMs();

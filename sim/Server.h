@@ -3,6 +3,7 @@
 // delivers the answers with their delivery faults, writes the transcript, and plays the printer's restart.
 #pragma once
 
+#include "sim/BootDevice.h"
 #include "sim/PtyTransport.h"
 #include "sim/Recogniser.h"
 #include "sim/Session.h"
@@ -54,10 +55,16 @@ private:
     void ServeTcpInput();
     void ServePtyInput();
     void ServeUsbInput();
+    // Bytes for the boot loader on the bus in the printer's place.
+    void ServeBoot(const uint8_t* data, size_t length);
+    // The boot loader's arrival after the printer left, and its departure once it is done.
+    [[nodiscard]] bool BootStepDue();
+    void BootDeviceGone();
     void FinishUsbHost();
     void DropTcpIfRequested();
 
     PrinterState& m_state;
+    FaultInjector& m_faults;
     Session m_session;
     Transcript& m_transcript;
     std::unique_ptr<TcpListener> m_listener;
@@ -75,6 +82,11 @@ private:
     bool m_usbUnplugPending = false;
     uint64_t m_usbUnplugByMs = 0;
     bool m_dropRequested = false;
+    // A boot-loader upgrade: the loader due (m_boot), on the bus, and leaving from m_bootLeaveAtMs on.
+    std::unique_ptr<BootDevice> m_boot;
+    bool m_bootOnBus = false;
+    bool m_bootLeaving = false;
+    uint64_t m_bootLeaveAtMs = 0;
 };
 
 } // namespace sim

@@ -3,6 +3,7 @@
 
 #include "sim/Answers.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -73,6 +74,8 @@ Outcome Session::Handle(const Request& request) {
     std::optional<Bytes> answer;
     if (fault.errorNumber && request.kind == RequestKind::Framed)
         answer = ErrorAnswer(request.code, *fault.errorNumber);
+    else if (request.kind == RequestKind::BootSwitch)
+        answer = SwitchToBoot(request, fault, outcome);
     else if (request.kind == RequestKind::SendBanks || request.kind == RequestKind::Program ||
              request.kind == RequestKind::Module)
         answer = m_installer.Handle(request, fault, outcome);
@@ -247,6 +250,31 @@ std::optional<Bytes> Session::AnswerTool(const Request& request, Outcome& outcom
     if (group == 1 && it != p.tools->answerLines.end())
         return ToolAnswer(it->second);
     return ToolAnswer({std::string(ToolName(group == 1 ? bit : 0)) + " DONE"});
+}
+
+// The printer confirms and restarts into its boot loader, which then enumerates in its place.
+std::optional<Bytes> Session::SwitchToBoot(const Request& request, const FaultDecision& fault,
+                                           Outcome& outcome) {
+    const Profile& p = m_state.GetProfile();
+    std::string mode = p.upgrade ? p.upgrade->mode : std::string();
+    for (char& c : mode)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string& loader = request.fields[0];
+    const bool fits =
+        (loader == "renesas" && (mode == "U2" || mode == "U4")) || (loader == "silabs" && mode == "U6");
+    if (!fits || !p.capabilities || (*p.capabilities & kFirmwareUpgradeGroup) == 0) {
+        outcome.notes.push_back("no " + loader + " boot loader in this printer");
+        return std::nullopt;
+    }
+    m_state.Restart();
+    outcome.restart = true;
+    outcome.restartMs = p.upgrade->boot.appearMs;
+    outcome.neverReturn = fault.neverReturn;
+    outcome.bootLoader = loader;
+    if (loader == "silabs")
+        return std::nullopt; // restarts without a word
+    static const std::string confirmation = "BOOT_RST";
+    return Bytes(confirmation.begin(), confirmation.end());
 }
 
 std::optional<Bytes> Session::AnswerStatus(const Request& request) {

@@ -31,6 +31,7 @@ struct Outcome {
     uint32_t restartMs = 0;   // how long the restart lasts
     bool neverReturn = false; // the printer does not come back from this restart
     bool silentOnUsb = false; // the answer is not sent when the host is on USB
+    std::string bootLoader;   // the restart goes into this boot loader ("renesas"), not the printer
     std::vector<ValueChange> changes;
     std::vector<std::string> notes; // refusal reasons and the fault switches that fired
     std::optional<TransferRecord> transfer;
@@ -52,6 +53,7 @@ private:
     Bytes AnswerSetValue(const Request& request, Outcome& outcome);
     std::optional<Bytes> AnswerTool(const Request& request, Outcome& outcome);
     std::optional<Bytes> AnswerStatus(const Request& request);
+    std::optional<Bytes> SwitchToBoot(const Request& request, const FaultDecision& fault, Outcome& outcome);
     [[nodiscard]] Bytes LateAnswer(const std::string& name, Bytes answer, bool stale);
 
     PrinterState& m_state;

@@ -6,6 +6,7 @@
 // and Fd() wakes the server loop, which answers through WriteAll.
 #pragma once
 
+#include "sim/BootDevice.h"
 #include "sim/Profile.h"
 #include "sim/Transport.h"
 
@@ -39,6 +40,9 @@ public:
     void Unplug();
     // Back on the same port of the same hub, under a new device number, as after a restart.
     void Replug();
+    // A boot loader on the printer's port in its place (the printer is off the bus); Unplug takes it
+    // away again. Host bytes and events reach ReadSome and NextEvent as the printer's do.
+    void PlugBootDevice(const BootIdentity& identity);
     [[nodiscard]] bool Plugged() const;
     // Whether answer bytes wait in the IN stream for the host to read them.
     [[nodiscard]] bool AnswerWaiting() const;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 namespace fixtures {
 namespace {
@@ -105,6 +106,35 @@ std::vector<NamedFile> UpgradeSamples() {
     package.slots.push_back(image);
     return {{"sample-firmware.psw", WritePackage(package), true},
             {"sample-fonts.mod", WriteModuleFile(StandardModule('F')), true}};
+}
+
+std::vector<NamedFile> BootRecordSeeds() {
+    std::vector<uint8_t> padded = BootRecordImage(1, 5);
+    padded.insert(padded.begin() + 5, {0x0D, 0x0A, 0x00});
+    std::vector<uint8_t> cut = BootRecordImage(2, 6);
+    cut.resize(cut.size() - 60);
+    return {{"whole.bin", BootRecordImage(3), true}, {"padded.bin", padded, true}, {"cut.bin", cut, false}};
+}
+
+std::vector<NamedFile> BootAnswerSeeds() {
+    const std::vector<uint8_t> ack{4, 0x40, 0x00, 0x00, 0x00};
+    std::vector<NamedFile> seeds;
+    for (const auto& [name, answers, frames] :
+         {std::tuple<const char*, std::vector<uint8_t>, int>{"acknowledged.bin", {}, 5},
+          {"three_bytes.bin", {3, 0x40, 0x00, 0x00}, 1},
+          {"silent.bin", {0}, 1}}) {
+        const std::vector<uint8_t> image = BootRecordImage(1, 7);
+        std::vector<uint8_t> seed{static_cast<uint8_t>(image.size() & 0xFF),
+                                  static_cast<uint8_t>(image.size() >> 8)};
+        seed.insert(seed.end(), image.begin(), image.end());
+        for (int f = 0; f < frames - 1; ++f)
+            seed.insert(seed.end(), ack.begin(), ack.end());
+        seed.insert(seed.end(), answers.begin(), answers.end());
+        if (answers.empty())
+            seed.insert(seed.end(), ack.begin(), ack.end());
+        seeds.push_back({name, seed, answers.empty()});
+    }
+    return seeds;
 }
 
 bool WriteFiles(const std::string& directory, const std::vector<NamedFile>& files) {

@@ -16,6 +16,11 @@ struct NamedFile {
 
 [[nodiscard]] std::vector<NamedFile> ModuleSeeds();
 [[nodiscard]] std::vector<NamedFile> PackageSeeds();
+// Boot-loader record images (whole, with bytes between records, cut inside a record) and, for the
+// answer handling, the same images followed by the boot loader's answers: a two-byte image length
+// (low byte first), the image, then each answer as a length byte and its bytes.
+[[nodiscard]] std::vector<NamedFile> BootRecordSeeds();
+[[nodiscard]] std::vector<NamedFile> BootAnswerSeeds();
 // A package and a module file that the simulator's default profile accepts, for trying an upgrade.
 [[nodiscard]] std::vector<NamedFile> UpgradeSamples();
 

@@ -1,5 +1,6 @@
 // Writes the fixture sets to disk: dalvora_fixture_writer OUTPUT_DIR creates
-// OUTPUT_DIR/fuzz_module_load/*.mod and OUTPUT_DIR/fuzz_psw_load/*.psw (the fuzz seed corpora);
+// OUTPUT_DIR/fuzz_module_load/*.mod, OUTPUT_DIR/fuzz_psw_load/*.psw and the boot-loader record and
+// answer seeds in OUTPUT_DIR/fuzz_boot_records and OUTPUT_DIR/fuzz_boot_answers (the fuzz seed corpora);
 // dalvora_fixture_writer --samples OUTPUT_DIR writes a package and a module file to try an upgrade
 // on the simulated printer.
 #include "tools/FixtureSets.h"
@@ -21,7 +22,9 @@ int main(int argc, char** argv) {
     }
     const std::string root = argv[1];
     if (!fixtures::WriteFiles(root + "/fuzz_module_load", fixtures::ModuleSeeds()) ||
-        !fixtures::WriteFiles(root + "/fuzz_psw_load", fixtures::PackageSeeds())) {
+        !fixtures::WriteFiles(root + "/fuzz_psw_load", fixtures::PackageSeeds()) ||
+        !fixtures::WriteFiles(root + "/fuzz_boot_records", fixtures::BootRecordSeeds()) ||
+        !fixtures::WriteFiles(root + "/fuzz_boot_answers", fixtures::BootAnswerSeeds())) {
         fprintf(stderr, "cannot write the fixtures into %s\n", root.c_str());
         return 1;
     }

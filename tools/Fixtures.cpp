@@ -340,6 +340,21 @@ std::vector<uint8_t> WritePackage(const PackageDescription& desc) {
     return file;
 }
 
+std::vector<uint8_t> BootRecordImage(int writes, uint32_t seed) {
+    constexpr size_t kWriteSize = 128;
+    const std::vector<uint8_t> data = PatternBytes(static_cast<size_t>(writes) * kWriteSize, seed);
+    std::vector<uint8_t> image{0x24, 0x03, 0x30, 0x49, 0x44, 0x24, 0x04, 0x32, 0x00, 0x00, 0x00};
+    for (size_t w = 0; w < static_cast<size_t>(writes); ++w) {
+        const auto address = static_cast<uint16_t>(w * kWriteSize);
+        image.insert(image.end(), {0x24, 3 + kWriteSize, 0x33, static_cast<uint8_t>(address >> 8),
+                                   static_cast<uint8_t>(address & 0xFF)});
+        image.insert(image.end(), data.begin() + static_cast<std::ptrdiff_t>(w * kWriteSize),
+                     data.begin() + static_cast<std::ptrdiff_t>((w + 1) * kWriteSize));
+    }
+    image.insert(image.end(), {0x24, 0x03, 0x34, 0x00, 0x00, 0x24, 0x03, 0x36, 0x00, 0x00});
+    return image;
+}
+
 std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed) {
     std::vector<uint8_t> bytes(count);
     uint32_t state = seed * 2654435761u + 12345u;

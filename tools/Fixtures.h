@@ -139,4 +139,8 @@ struct PackageDescription {
 // Deterministic filler bytes.
 [[nodiscard]] std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
 
+// A firmware image for the Silicon Labs HID boot loader: "$" records of identify, erase, `writes`
+// writes of 128 bytes each (a record longer than one 64-byte report), verify and run.
+[[nodiscard]] std::vector<uint8_t> BootRecordImage(int writes, uint32_t seed = 61);
+
 } // namespace fixtures

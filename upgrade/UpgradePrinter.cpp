@@ -10,6 +10,7 @@
 #include "firmware/Checksums.h"
 #include "upgrade/UpgradeModeU1.h"
 #include "upgrade/UpgradeModeU3U5.h"
+#include "upgrade/UpgradeModeU6.h"
 #include "upgrade/UpgradeStop.h"
 
 #include <algorithm>
@@ -66,6 +67,8 @@ std::unique_ptr<UpgradePrinter> UpgradePrinter::GetUpgradeClass(UPGRADEMODE mode
         return std::make_unique<UpgradePrinter_ModeU3>(scopeMask, timeMultiplier);
     case 5:
         return std::make_unique<UpgradePrinter_ModeU5>(scopeMask, timeMultiplier);
+    case 6:
+        return std::make_unique<UpgradePrinter_ModeU6>(scopeMask, timeMultiplier);
     default:
         return nullptr;
     }
@@ -241,6 +244,8 @@ bool UpgradePrinter::CheckImage(const PSWFile& psw, CommLayer& comm, FirmwareIma
         Report(kWhere, refusal.c_str());
         return false;
     }
+    if (!ImageInBanks())
+        return CheckImageForMode(image, comm);
     if (image.bankCount == 0 || image.bankSize == 0) {
         Log::WriteLog(kWhere, "Upgrade file wrong or incomplete:");
         if (image.bankCount == 0)

@@ -151,6 +151,8 @@ protected:
                                             CommPortSettings& settings, void* user1, void* user2);
     // The mode's own limits on an image and the port; false (after its message) refuses the package.
     [[nodiscard]] virtual bool CheckImageForMode(const FirmwareImage& image, CommLayer& comm);
+    // False for a mode whose image is not cut into banks: the bank checks do not apply to it.
+    [[nodiscard]] virtual bool ImageInBanks() const { return true; }
 
     // Takes and checks the firmware image; false after the refusal's log and console line.
     [[nodiscard]] bool CheckImage(const PSWFile& psw, CommLayer& comm, FirmwareImage& image);

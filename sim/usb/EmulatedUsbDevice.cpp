@@ -15,7 +15,9 @@
 namespace sim {
 namespace {
 
-constexpr const char* kKernelDriverName = "usblp";
+const char* KernelDriverName(const UsbDeviceSetup& setup) {
+    return setup.hidReportDescriptor.empty() ? "usblp" : "usbhid";
+}
 
 // The arg of most requests points at a struct; resolving gives its local copy (owned by the caller).
 UMockdevIoctlData* ResolveStruct(UMockdevIoctlData* arg, size_t size) {
@@ -302,7 +304,7 @@ long EmulatedUsbDevice::GetDriver(UMockdevIoctlData* arg, int* err) {
     auto* query = reinterpret_cast<usbdevfs_getdriver*>(data->data);
     long result = 0;
     if (m_kernelDriver[query->interface]) {
-        snprintf(query->driver, sizeof query->driver, "%s", kKernelDriverName);
+        snprintf(query->driver, sizeof query->driver, "%s", KernelDriverName(m_setup));
     } else {
         *err = ENODATA;
         result = -1;
@@ -362,12 +364,15 @@ long EmulatedUsbDevice::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* a
         CompleteControl(urb);
         return 0;
     }
-    return SubmitBulk(urb, err);
+    return SubmitOnEndpoint(urb, err);
 }
 
-long EmulatedUsbDevice::SubmitBulk(Urb& urb, int* err) {
+long EmulatedUsbDevice::SubmitOnEndpoint(Urb& urb, int* err) {
     const usbdevfs_urb* header = Header(urb.urb);
-    if (header->type != USBDEVFS_URB_TYPE_BULK ||
+    // A HID device's pair is interrupt endpoints; the data path is the same.
+    const unsigned char expectedType =
+        m_setup.hidReportDescriptor.empty() ? USBDEVFS_URB_TYPE_BULK : USBDEVFS_URB_TYPE_INTERRUPT;
+    if (header->type != expectedType ||
         (header->endpoint != kInEndpoint && header->endpoint != kOutEndpoint)) {
         Release(urb);
         *err = EINVAL;

@@ -24,6 +24,9 @@ struct UsbDeviceSetup {
     std::optional<std::string> serial;           // nullopt: no serial-number descriptor
     bool inEndpointFirst = true;                 // order of the two endpoints of interface 0
     bool configured = true; // false: unconfigured, no active configuration descriptor can be read
+    // Non-empty: interface 0 is a HID interface (class 3) with this report descriptor, its endpoint pair
+    // is interrupt instead of bulk, and its kernel driver is usbhid.
+    std::vector<uint8_t> hidReportDescriptor;
     bool kernelDriverOnInterface0 = false; // a kernel driver holds interface 0 until detached
     bool kernelDriverOnInterface1 = false;
     // Queued input is one byte stream: an IN transfer takes what is there up to its length and the rest
@@ -104,7 +107,7 @@ private:
     // Each returns the ioctl result, errno set in *err.
     long Dispatch(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
     long Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
-    long SubmitBulk(Urb& urb, int* err);
+    long SubmitOnEndpoint(Urb& urb, int* err);
     long Discard(UMockdevIoctlData* arg, int* err);
     long Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int* err);
     long Control(UMockdevIoctlData* arg, int* err);

@@ -25,6 +25,7 @@ std::optional<std::string> UsbLink::NextEvent() {
 }
 void UsbLink::Unplug() {}
 void UsbLink::Replug() {}
+void UsbLink::PlugBootDevice(const BootIdentity&) {}
 bool UsbLink::Plugged() const {
     return false;
 }

@@ -4,6 +4,7 @@
 #include "base/Log.h"
 #include "sim/TcpTransport.h"
 #include "sim/Wire.h"
+#include "sim/usb/UsbDescriptors.h"
 #include "sim/usb/UsbTestbed.h"
 
 #include <algorithm>
@@ -61,7 +62,8 @@ struct UsbLink::Impl final : UsbHostObserver {
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    void Plug() { device = &testbed->Plug(setup, this); }
+    void Plug(const UsbDeviceSetup& as) { device = &testbed->Plug(as, this); }
+    void Plug() { Plug(setup); }
 
     // Observer calls: umockdev's worker thread.
     void Opened() override { Push("connect"); }
@@ -150,6 +152,27 @@ void UsbLink::Replug() {
         return;
     m_impl->Plug();
     Log::WriteLogP("UsbLink::Replug", "Printer back at %s", DevNode().c_str());
+}
+
+void UsbLink::PlugBootDevice(const BootIdentity& identity) {
+    if (m_impl->device != nullptr)
+        return;
+    UsbDeviceSetup boot;
+    boot.vid = identity.vid;
+    boot.pid = identity.pid;
+    boot.serial = identity.serial;
+    boot.deviceClass = identity.deviceClass;
+    boot.interfaceClasses = {identity.interfaceClass};
+    boot.streamInput = identity.streamInput;
+    if (identity.hid) {
+        boot.hidReportDescriptor = usbdesc::VendorReportDescriptor();
+        boot.kernelDriverOnInterface0 = true;
+    }
+    boot.bus = m_impl->setup.bus;
+    boot.port = m_impl->setup.port;
+    m_impl->Plug(boot);
+    Log::WriteLogP("UsbLink::PlugBootDevice", "Boot device %04x|%04x at %s", identity.vid, identity.pid,
+                   DevNode().c_str());
 }
 
 bool UsbLink::Plugged() const {

@@ -40,8 +40,10 @@ std::pair<char, char> PackageModuleKind(char letter) {
 UpgradeFile WriteUpgradePackage(const TempDir& dir, const PackageShape& shape, const std::string& name) {
     UpgradeFile file;
     file.path = dir.file(name);
-    file.firmware = fixtures::PatternBytes(static_cast<size_t>(shape.banks) * shape.bankSize,
-                                           static_cast<uint32_t>(shape.banks * 7 + shape.format));
+    file.firmware = !shape.image.empty()
+                        ? shape.image
+                        : fixtures::PatternBytes(static_cast<size_t>(shape.banks) * shape.bankSize,
+                                                 static_cast<uint32_t>(shape.banks * 7 + shape.format));
     fixtures::PackageDescription desc = fixtures::StandardPackage(shape.format == 2, {});
     auto& printer = std::get<fixtures::PrinterSlot>(desc.slots[0]);
     printer.release = kPackageRelease;

@@ -26,6 +26,8 @@ struct PackageShape {
     fixtures::Sums sums = fixtures::Sums::Correct;
     std::optional<size_t> truncateTo = {};
     uint8_t scrambleByte = 0;
+    // Non-empty: the firmware image itself (boot-loader records) instead of banks of a pattern.
+    std::vector<uint8_t> image = {};
 };
 
 struct UpgradeFile {

@@ -1,0 +1,18 @@
+// The boot loaders the simulator plays; see BootDevice.h.
+#include "sim/BootDevice.h"
+
+#include "sim/RenesasBoot.h"
+#include "sim/SilabsBoot.h"
+
+namespace sim {
+
+std::unique_ptr<BootDevice> MakeBootDevice(const std::string& kind, PrinterState& state,
+                                           FaultInjector& faults) {
+    if (kind == "renesas")
+        return std::make_unique<RenesasBootDevice>(state, faults);
+    if (kind == "silabs")
+        return std::make_unique<SilabsBootDevice>(state, faults);
+    return nullptr;
+}
+
+} // namespace sim
