@@ -9,11 +9,8 @@
 #include "comm/Commands.h"
 #include "transport/ComPortUsbIntPRN.h"
 
-#include <unistd.h>
-
 #include <array>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 #include <numeric>
 
@@ -71,14 +68,9 @@ bool execRestartPrinterRequest(const std::string& request) {
     }
     if (handler)
         return handler(request);
-    std::printf("%s\n", request.c_str());
-    std::fflush(stdout);
-    if (!isatty(STDIN_FILENO)) {
-        Log::WriteLog("RestartPrinter", "Standard input is not a terminal: going on without waiting");
-        return true;
-    }
-    std::string line;
-    std::getline(std::cin, line);
+    // Nobody to ask: say it and go on; the modules' re-open retries give the user time to restart it.
+    Log::WriteLog("RestartPrinter", request.c_str());
+    CmdConsole::WriteToConsoleString("%s", request.c_str());
     return true;
 }
 

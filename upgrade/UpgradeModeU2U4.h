@@ -19,8 +19,8 @@ enum BTPRGERROR : int {
 };
 
 // Asks the user to restart the printer and returns once they say it is back (false: they gave up).
-// The window installs a question here; without a handler the request is printed and, when standard
-// input is a terminal, a line is awaited there (a program without a terminal must not hang).
+// The command line waits for Enter on its terminal, the window asks a question; without a handler the
+// request is only reported (a library caller or a window thread must never block on standard input).
 using RestartPrinterHandler = std::function<bool(const std::string& request)>;
 void SetRestartPrinterHandler(RestartPrinterHandler handler);
 [[nodiscard]] bool execRestartPrinterRequest(const std::string& request);

@@ -91,6 +91,10 @@ TEST(RenesasUpgradeE2e, U2AndU4ProgramTheImageAndSendTheModulesAfterIt) {
         EXPECT_EQ(run.transfers[0].sha256, Sha256Of(file.firmware)) << name;
         EXPECT_EQ(run.transfers[0].bytes, file.firmware.size()) << name;
         EXPECT_EQ(run.Count("R31"), c.mode == "U2" ? 1 : 0) << name;
+        // Only U4 has to ask for the restart, and only when modules wait for the printer.
+        EXPECT_EQ(Has(run.result.out, "reset the printer, than press Enter to continue!"),
+                  c.mode == "U4" && !c.package.modules.empty())
+            << name;
         EXPECT_EQ(run.Count("R33"), c.security ? 1 : 0) << name;
         EXPECT_EQ(run.Count("R34"), c.newLoader ? 1 : 0) << name;
         EXPECT_EQ(run.Count("R50"), static_cast<int>(file.firmware.size() / c.frameSize)) << name;

@@ -26,9 +26,13 @@ protected:
         boot->ReplyTo({0x1C, 0x4C, 0x49}, {PortScript::Of("BOOT_RST")});
         return layer;
     }
-    // Programs `image` (firmware only) and returns the console.
-    std::string Program(UpgradePrinter& driver, CommLayer& layer, const Bytes& image, bool& ok) {
-        auto psw = Load(Format2(image, 1, static_cast<uint32_t>(image.size())));
+    // Programs `image` (and the package's modules when the driver's scope has them); the console.
+    std::string Program(UpgradePrinter& driver, CommLayer& layer, const Bytes& image, bool& ok,
+                        const std::string& modules = "") {
+        fixtures::PackageDescription desc = Format2(image, 1, static_cast<uint32_t>(image.size()));
+        for (char kind : modules)
+            AddModule(desc, kind, Bytes(64, 0x46));
+        auto psw = Load(desc);
         UpgradeDataInfo info = Info(driver.GetUpgradeMode() == 2 ? "U2" : "U4");
         PSWComponents components = psw->GetComponents();
         CmdConsole::iShowToVideo = 1;
@@ -218,4 +222,29 @@ TEST_F(RenesasBootTest, OtherPortsAndAMissingBootDeviceEndTheUpgrade) {
     EXPECT_FALSE(ok);
     EXPECT_NE(console.find("Error waiting renesas device timeout..."), std::string::npos);
     EXPECT_TRUE(boot->bootWrites.empty());
+}
+
+// U4's restart request goes to the installed handler; a user who declines ends the upgrade before any
+// module is sent.
+TEST_F(RenesasBootTest, ModeU4AsksForTheRestartBeforeTheModulesAfterIt) {
+    for (bool restarted : {true, false}) {
+        Reset();
+        auto layer = OpenBootPrinter();
+        boot->ReplyTo(Bytes(64, 0x46), {Bytes{0xAA}}); // the printer installs the module
+        OnScriptedBus<UpgradePrinter_ModeU4> driver(0xFF, 1);
+        int asked = 0;
+        SetRestartPrinterHandler([&](const std::string& request) {
+            ++asked;
+            EXPECT_EQ(request, "reset the printer, than press Enter to continue!");
+            // The boot loader is done: the printer the modules go to is back on its own port.
+            boot->inBoot = false;
+            return restarted;
+        });
+        bool ok = !restarted;
+        Program(driver, *layer, fixtures::PatternBytes(256, 2), ok, "f");
+        SetRestartPrinterHandler(nullptr);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(ok, restarted);
+        EXPECT_EQ(boot->CountWrites(Bytes(64, 0x46)) > 0, restarted);
+    }
 }
