@@ -60,18 +60,6 @@ const Bytes kAddressError{0xD0, 0x2A};
 
 } // namespace
 
-TEST(RenesasBoot, ThePrinterSwitchesIntoItsBootLoaderOnlyInU2AndU4) {
-    Printer u2(kProfile);
-    const sim::Outcome outcome = u2.Send({0x1C, 0x4C, 0x49});
-    EXPECT_EQ(S(outcome.answer), "BOOT_RST");
-    EXPECT_TRUE(outcome.restart);
-    EXPECT_EQ(outcome.bootLoader, "renesas");
-    Printer u3(SmallProfile(R"({"capabilities": 49, "upgrade": {"mode": "U3", "device_ids": "1;2;3"}})"));
-    const sim::Outcome refused = u3.Send({0x1C, 0x4C, 0x49});
-    EXPECT_FALSE(refused.answered);
-    EXPECT_FALSE(refused.restart);
-}
-
 TEST(RenesasBoot, AnswersCommandsSplitAnyWayAndTheNewLoaderMarksItsChecks) {
     Loader loader({"answer=R33:0x15"});
     // Commands may arrive together or cut in the middle, as USB transfers carry them.

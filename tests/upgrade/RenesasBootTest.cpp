@@ -201,29 +201,6 @@ TEST_F(RenesasBootTest, EachBankGetsOneRetryAndProgressCountsItOnce) {
     }
 }
 
-// The boot loader is reached over the USB printer port only; without a boot device the wait ends.
-TEST_F(RenesasBootTest, OtherPortsAndAMissingBootDeviceEndTheUpgrade) {
-    for (CommPortType kind : {COMM_ETHERNET, COMM_SERIAL}) {
-        Reset();
-        auto layer = OpenBootPrinter(kind);
-        OnScriptedBus<UpgradePrinter_ModeU4> driver(UpgradePrinter::kScopeFirmware, 1);
-        bool ok = true;
-        const std::string console = Program(driver, *layer, fixtures::PatternBytes(256, 1), ok);
-        EXPECT_FALSE(ok);
-        EXPECT_NE(console.find("Communication port not supported (only USB)"), std::string::npos);
-        EXPECT_FALSE(Wrote({0x1C, 0x4C, 0x49}));
-    }
-    Reset();
-    auto layer = OpenBootPrinter();
-    OnScriptedBus<UpgradePrinter_ModeU2> driver(UpgradePrinter::kScopeFirmware, 1);
-    driver.bootDevices.clear();
-    bool ok = true;
-    const std::string console = Program(driver, *layer, fixtures::PatternBytes(256, 1), ok);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(console.find("Error waiting renesas device timeout..."), std::string::npos);
-    EXPECT_TRUE(boot->bootWrites.empty());
-}
-
 // U4's restart request goes to the installed handler; a user who declines ends the upgrade before any
 // module is sent.
 TEST_F(RenesasBootTest, ModeU4AsksForTheRestartBeforeTheModulesAfterIt) {
