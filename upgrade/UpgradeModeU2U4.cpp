@@ -93,6 +93,16 @@ bool UpgradePrinter_RenesasBoot::StartUpgrade_PSW1(UpgradeDataInfo& info, CommLa
     return StartUpgrade_PSW1Common(info, comm, psw, settings, user1, user2);
 }
 
+bool UpgradePrinter_RenesasBoot::CheckImageForMode(const FirmwareImage& image, CommLayer&) {
+    if (image.length > 0 && image.length <= kAddressEnd)
+        return true;
+    char text[128];
+    snprintf(text, sizeof text,
+             "Firmware image of %zu bytes: nothing to program, upgrade refused, nothing sent", image.length);
+    Report("CheckImage", text);
+    return false;
+}
+
 std::vector<std::string> UpgradePrinter_RenesasBoot::ListBootDevices() {
     std::string error;
     std::vector<std::string> names;
@@ -185,7 +195,8 @@ bool UpgradePrinter_RenesasBoot::EnterUSBBootDirectModeOnUSB(CommLayer& comm) {
     std::string answer;
     const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(kBootDirectAnswerMs) * m_timeMultiplier);
     std::array<unsigned char, 16> buffer{};
-    while (answer.size() < 8 && Clock::MonotonicMs() < deadline && !comm.IsDeviceLost()) {
+    while (answer.size() < 8 && Clock::MonotonicMs() < deadline && comm.GetComPort() != nullptr &&
+           !comm.IsDeviceLost()) {
         const int count = comm.Read(buffer.data(), buffer.size(), &error);
         if (count > 0)
             answer.append(reinterpret_cast<const char*>(buffer.data()), static_cast<size_t>(count));
@@ -301,8 +312,8 @@ bool UpgradePrinter_RenesasBoot::SendBank(CommLayer& comm, const uint8_t* payloa
             Log::WriteLogP(kProgram, "Retry to send %d bank!", bank);
         std::vector<unsigned char> answer;
         const Exchanged result = Exchange(comm, frame.data(), frame.size(), {0, 0}, answer);
-        if (result == Exchanged::WriteFailed || answer.empty())
-            return AbandonBootDialogue(comm, answer.empty() ? Exchanged::NoAnswer : result);
+        if (result != Exchanged::Ok)
+            return AbandonBootDialogue(comm, result);
         if (answer[0] == kAck) {
             Log::WriteLogP(kProgram, "Bank %d successfully sent!", bank);
             return true;

@@ -66,6 +66,8 @@ protected:
         return SendFW(info, comm, psw, settings, user1, user2);
     }
     [[nodiscard]] bool ImageInBanks() const override { return false; }
+    // An empty image has nothing to program: refused before the printer leaves for its boot loader.
+    [[nodiscard]] bool CheckImageForMode(const FirmwareImage& image, CommLayer& comm) override;
     // U2 reads the boot loader's release and saves its security settings.
     [[nodiscard]] virtual bool ReadsBootloaderRelease() const = 0;
     // The last step after a programmed image, before the port closes.
@@ -76,8 +78,8 @@ protected:
     bool m_newBootloader = false;
 
 private:
-    // How a boot command's answer is read: one read that must bring exactly `count` bytes (withinMs 0),
-    // or the port's read-all for `count` bytes within withinMs.
+    // How a boot command's answer is read: one read that must bring exactly `count` bytes (withinMs 0;
+    // count 0: at least one byte), or the port's read-all for `count` bytes within withinMs.
     struct AnswerRule {
         int count;
         int withinMs;

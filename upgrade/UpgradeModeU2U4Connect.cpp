@@ -36,7 +36,8 @@ UpgradePrinter_RenesasBoot::Exchange(CommLayer& comm, const unsigned char* comma
         answer.assign(kAnswerReadSize, 0);
         const int count = comm.Read(answer.data(), kAnswerReadSize, &error);
         answer.resize(static_cast<size_t>(count > 0 ? count : 0));
-        return count == rule.count ? Exchanged::Ok : Exchanged::NoAnswer;
+        const bool enough = rule.count == 0 ? count > 0 : count == rule.count;
+        return enough ? Exchanged::Ok : Exchanged::NoAnswer;
     }
     answer.assign(static_cast<size_t>(rule.count), 0);
     const int count = port->ReadAll(answer.data(), rule.count, rule.withinMs, &error);
