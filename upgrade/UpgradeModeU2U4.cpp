@@ -24,6 +24,8 @@ constexpr unsigned char kProgrammingCommand = 0x50;
 constexpr uint64_t kAddressEnd = uint64_t{1} << 32; // the image's last byte sits at 0xFFFFFFFF
 constexpr std::array<unsigned char, 3> kUsbBootDirect = {0x1C, 0x4C, 0x49};
 constexpr const char* kBootDirectConfirmation = "BOOT_RST";
+// Where the user finds the maker's service when the boot loader cannot be identified.
+constexpr const char* kMakerContact = "The service's contact details are in the printer's documentation.";
 
 std::mutex& HandlerMutex() {
     static std::mutex mutex;
@@ -169,9 +171,10 @@ bool UpgradePrinter_RenesasBoot::BootDialogue(CommLayer& comm, UpgradeDataInfo& 
     int programmingSize = 0;
     if (!InitConnectRenesasDevice(comm, device.c_str(), error, programmingSize)) {
         Log::WriteLogP(kSendFW, "Init Renesas connection Error(%d)", static_cast<int>(error));
-        if (error == BTPRGERROR_RELEASE_WRITE)
-            Report(kSendFW, "Impossible to retrieve bootloader release. Contact VELMAR Technical Service "
-                            "(Velmar S.p.A., technical service: see the printer's documentation)");
+        if (error == BTPRGERROR_RELEASE_WRITE) {
+            Report(kSendFW, "Impossible to retrieve bootloader release. Contact VELMAR Technical Service");
+            Report(kSendFW, kMakerContact);
+        }
         return false;
     }
     if (!StartUpgradeUsb(info, comm, device.c_str(), psw, settings, user1, user2, programmingSize)) {

@@ -19,6 +19,7 @@ struct BootScript : RigScript {
     std::map<uint8_t, Bytes> override; // answers replacing the loader's own, by command byte
     std::deque<Bytes> frameAnswers;
     std::vector<Bytes> bootWrites; // what the boot device received, in order
+    int failCommand = -1;          // writes of the command with this first byte fail
 
     Bytes Answer(const Bytes& command) {
         if (auto it = override.find(command[0]); it != override.end())
@@ -68,6 +69,10 @@ public:
     unsigned Write(const unsigned char* buf, unsigned len, unsigned* error) override {
         if (!m_boot->inBoot)
             return RigPort::Write(buf, len, error);
+        if (len > 0 && buf[0] == m_boot->failCommand) {
+            *error = 1;
+            return 0;
+        }
         const unsigned written = ScriptedPort::Write(buf, len, error);
         m_boot->bootWrites.push_back(m_boot->writes.back());
         m_boot->QueueRead(m_boot->Answer(m_boot->writes.back()));

@@ -136,6 +136,19 @@ TEST_F(RenesasBootTest, NewLoaderStatusWithoutItsMarkIsRefused) {
     EXPECT_EQ(BootCommandBytes().back(), 0x31); // the loader is reset, not left waiting
 }
 
+// A boot loader whose release cannot be asked for is a case for the maker's service; it is still reset.
+TEST_F(RenesasBootTest, AReleaseRequestThatCannotBeWrittenNamesTheService) {
+    boot->failCommand = 0x32;
+    auto layer = OpenBootPrinter();
+    OnScriptedBus<UpgradePrinter_ModeU2> driver(UpgradePrinter::kScopeFirmware, 1);
+    bool ok = true;
+    const std::string console = Program(driver, *layer, fixtures::PatternBytes(256, 1), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(console.find("Impossible to retrieve bootloader release. Contact VELMAR Technical Service"),
+              std::string::npos);
+    EXPECT_EQ(BootCommandBytes(), (std::vector<uint8_t>{0x55, 0x31}));
+}
+
 // An image that is no whole number of frames, and a loader that reports 0 as its frame size, are
 // refused before the first frame; the U2 loader is reset rather than left holding the printer.
 TEST_F(RenesasBootTest, ImagesThatFramesCannotCarryAreRefusedBeforeAnyFrame) {
