@@ -8,8 +8,15 @@
 #include "firmware/PSWFile.h"
 #include "firmware/PSWHeaders.h"
 #include "model/PrinterData.h"
+#include "upgrade/UpgradeModeU2U4.h"
 #include "upgrade/UpgradeSession.h"
 #include "upgrade/UpgradeStop.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
 
 namespace {
 
@@ -37,6 +44,20 @@ constexpr LetterChoice kLetterChoices[] = {
     {'D', PSW_COMPONENT_FLASHDISK_AFTER, PSW_COMPONENT_FLASHDISK_BEFORE},
     {'O', PSW_COMPONENT_OTHER_AFTER, PSW_COMPONENT_OTHER_BEFORE},
 };
+
+// U4's restart request: Enter on the terminal. Without a terminal nobody can answer, so the upgrade
+// goes on and the modules' re-open retries wait for the printer instead.
+bool WaitForEnterOnTerminal(const std::string& request) {
+    std::printf("%s\n", request.c_str());
+    std::fflush(stdout);
+    if (!isatty(STDIN_FILENO)) {
+        Log::WriteLog(kWhere, "Standard input is not a terminal: going on without waiting for Enter");
+        return true;
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    return true;
+}
 
 bool DemandsFullUpgrade(const PSWFile& package) {
     for (PSWHeader* header : package.GetHeaders(HTYPE_UPGRADE))
@@ -155,6 +176,7 @@ int RunUpgrade(const CmdLineOptions& opts) {
     const FileKindFlags kinds = file_kind_flags();
     UpgradeSignalGuard signals;
     ClearUpgradeStop();
+    SetRestartPrinterHandler(WaitForEnterOnTerminal);
     PrinterData data;
     data.Init();
     UpgradeSession upgrade(kAllComponents, opts.timem);

@@ -6,6 +6,14 @@
 
 namespace sim {
 
+bool HasBootLoader(const std::string& kind, const std::string& mode) {
+    if (kind == "renesas")
+        return mode == "U2" || mode == "U4";
+    if (kind == "silabs")
+        return mode == "U6";
+    return false;
+}
+
 std::unique_ptr<BootDevice> MakeBootDevice(const std::string& kind, PrinterState& state,
                                            FaultInjector& faults) {
     if (kind == "renesas")

@@ -62,6 +62,8 @@ public:
     virtual void HostOpened() {}
 };
 
+// Whether a printer of upgrade mode ("U2") restarts into a boot loader of that kind.
+[[nodiscard]] bool HasBootLoader(const std::string& kind, const std::string& mode);
 // The boot loader of that kind for this printer; null for a kind the simulator does not play.
 [[nodiscard]] std::unique_ptr<BootDevice> MakeBootDevice(const std::string& kind, PrinterState& state,
                                                          FaultInjector& faults);

@@ -2,6 +2,7 @@
 #include "sim/Session.h"
 
 #include "sim/Answers.h"
+#include "sim/BootDevice.h"
 
 #include <cctype>
 #include <cerrno>
@@ -260,8 +261,7 @@ std::optional<Bytes> Session::SwitchToBoot(const Request& request, const FaultDe
     for (char& c : mode)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const std::string& loader = request.fields[0];
-    const bool fits =
-        (loader == "renesas" && (mode == "U2" || mode == "U4")) || (loader == "silabs" && mode == "U6");
+    const bool fits = HasBootLoader(loader, mode);
     if (!fits || !p.capabilities || (*p.capabilities & kFirmwareUpgradeGroup) == 0) {
         outcome.notes.push_back("no " + loader + " boot loader in this printer");
         return std::nullopt;

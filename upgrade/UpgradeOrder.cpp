@@ -142,6 +142,8 @@ UpgradePrinter::Step UpgradePrinter::RestartPhase(CommLayer& comm, const PSWComp
             WaitScaled(plan.afterModulesExtraWaitMs);
         else
             WaitFixed(plan.afterModulesExtraWaitMs);
+        if (!AwaitPrinterRestart())
+            return Step::Fail;
     }
     comm.RestoreportInfo();
     return Step::Next;

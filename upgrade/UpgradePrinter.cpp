@@ -9,6 +9,7 @@
 #include "comm/Commands.h"
 #include "firmware/Checksums.h"
 #include "upgrade/UpgradeModeU1.h"
+#include "upgrade/UpgradeModeU2U4.h"
 #include "upgrade/UpgradeModeU3U5.h"
 #include "upgrade/UpgradeModeU6.h"
 #include "upgrade/UpgradeStop.h"
@@ -63,8 +64,12 @@ std::unique_ptr<UpgradePrinter> UpgradePrinter::GetUpgradeClass(UPGRADEMODE mode
     switch (mode) {
     case 1:
         return std::make_unique<UpgradePrinter_ModeU1>(scopeMask, timeMultiplier);
+    case 2:
+        return std::make_unique<UpgradePrinter_ModeU2>(scopeMask, timeMultiplier);
     case 3:
         return std::make_unique<UpgradePrinter_ModeU3>(scopeMask, timeMultiplier);
+    case 4:
+        return std::make_unique<UpgradePrinter_ModeU4>(scopeMask, timeMultiplier);
     case 5:
         return std::make_unique<UpgradePrinter_ModeU5>(scopeMask, timeMultiplier);
     case 6:

@@ -73,7 +73,7 @@ public:
     UpgradePrinter(const UpgradePrinter&) = delete;
     UpgradePrinter& operator=(const UpgradePrinter&) = delete;
 
-    // The driver of a mode; null for a mode without a procedure here (U1, U3 and U5 are offered).
+    // The driver of a mode (U1 to U6); null for any other number.
     [[nodiscard]] static std::unique_ptr<UpgradePrinter> GetUpgradeClass(UPGRADEMODE mode, int scopeMask,
                                                                          int timeMultiplier);
     [[nodiscard]] static bool IsOrloCustomization(int id);
@@ -151,8 +151,10 @@ protected:
                                             CommPortSettings& settings, void* user1, void* user2);
     // The mode's own limits on an image and the port; false (after its message) refuses the package.
     [[nodiscard]] virtual bool CheckImageForMode(const FirmwareImage& image, CommLayer& comm);
-    // False for a mode whose image is not cut into banks: the bank checks do not apply to it.
+    // Whether the mode sends the image as the package's banks (the boot-loader modes cut it themselves).
     [[nodiscard]] virtual bool ImageInBanks() const { return true; }
+    // Between the firmware's restart wait and the modules after it; false ends the upgrade.
+    [[nodiscard]] virtual bool AwaitPrinterRestart() { return true; }
 
     // Takes and checks the firmware image; false after the refusal's log and console line.
     [[nodiscard]] bool CheckImage(const PSWFile& psw, CommLayer& comm, FirmwareImage& image);

@@ -197,7 +197,7 @@ TEST_F(UpgradeDriverTest, RefusalsLeaveTheWireUntouched) {
         EXPECT_TRUE(script->writes.empty());
         EXPECT_NE(run.console.find(c.console), std::string::npos) << run.console;
     }
-    EXPECT_EQ(UpgradePrinter::GetUpgradeClass(2, 0xFF, 1), nullptr);
+    EXPECT_EQ(UpgradePrinter::GetUpgradeClass(7, 0xFF, 1), nullptr);
 }
 
 TEST_F(UpgradeDriverTest, ReleaseQuestionOnlyForSameOrOlderAndNoSkipsTheFirmware) {
