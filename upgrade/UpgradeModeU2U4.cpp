@@ -347,7 +347,8 @@ UpgradePrinter::ModePlan UpgradePrinter_ModeU2::Plan() const {
                     .restartLikeU1 = false,
                     .afterModulesExtraWaitMs = 20000,
                     .extraWaitMultiplied = false,
-                    .succeedWithoutModuleBits = false};
+                    .succeedWithoutModuleBits = false,
+                    .skipBeforeModulesPhase = true};
 }
 
 bool UpgradePrinter_ModeU2::StartUpgrade_PSW2(UpgradeDataInfo& info, CommLayer& comm, PSWFile& psw,

@@ -31,7 +31,11 @@ bool UpgradePrinter::RunCommonOrder(const char* where, UpgradeDataInfo& info, Co
                      comm.BackupPortInfo();
                  return Step::Next;
              }},
-            {"modules before", [&] { return ModulesPhase(comm, psw, components, user2, true); }},
+            {"modules before",
+             [&] {
+                 return plan.skipBeforeModulesPhase ? Step::Next
+                                                    : ModulesPhase(comm, psw, components, user2, true);
+             }},
             {"firmware", [&] { return FirmwarePhase(info, comm, psw, settings, user1, user2, hasFirmware); }},
             {"printer restart", [&] { return RestartPhase(comm, components); }},
             {"modules after", [&] { return ModulesPhase(comm, psw, components, user2, false); }},

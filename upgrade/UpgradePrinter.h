@@ -143,6 +143,8 @@ protected:
         uint32_t afterModulesExtraWaitMs; // when after-modules exist
         bool extraWaitMultiplied;
         bool succeedWithoutModuleBits; // end right after the firmware when no modules are wanted
+        // U2 has no modules-before phase at all, not even its "not enabled" log line.
+        bool skipBeforeModulesPhase = false;
     };
     // The base plan and procedure serve a driver that only sends modules.
     [[nodiscard]] virtual ModePlan Plan() const;
