@@ -55,10 +55,11 @@ bool Server::Serve(Link& link, Recogniser& recogniser, const uint8_t* data, size
             outcome.answered = false;
             outcome.notes.push_back("no programming answer on USB");
         }
+        // Recorded before the answer leaves: a host that ends on this answer may be read back at once.
+        m_transcript.Exchange(link.Via(), request, outcome);
         bool keep = true;
         if (outcome.answered)
             keep = Deliver(link, outcome);
-        m_transcript.Exchange(link.Via(), request, outcome);
         if (outcome.restart) {
             BeginRestart(outcome);
             return false;

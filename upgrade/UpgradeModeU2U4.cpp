@@ -105,18 +105,9 @@ bool UpgradePrinter_RenesasBoot::CheckImageForMode(const FirmwareImage& image, C
     return false;
 }
 
-std::vector<std::string> UpgradePrinter_RenesasBoot::ListBootDevices() {
-    std::string error;
-    std::vector<std::string> names;
-    for (const USBDevice& device : ComPortUsbIntPRN::GetDeviceList(error, kBootVendorId, nullptr))
-        names.push_back(device.DeviceName());
-    return names;
-}
-
 bool UpgradePrinter_RenesasBoot::SendFW(UpgradeDataInfo& info, CommLayer& comm, PSWFile& psw,
                                         CommPortSettings& settings, void* user1, void* user2) {
     FirmwareImage image;
-    std::string printerRelease;
     return RunSteps(
         kSendFW,
         {
@@ -128,30 +119,8 @@ bool UpgradePrinter_RenesasBoot::SendFW(UpgradeDataInfo& info, CommLayer& comm, 
                  return Step::Fail;
              }},
             {"take the image", [&] { return CheckImage(psw, comm, image) ? Step::Next : Step::Fail; }},
-            {"re-open the port",
-             [&] {
-                 if (ReOpenWithRetries(comm, kReOpenAttempts, 5000, "ReOpen Error. Retry %d",
-                                       "ReOpen Error. Num max Retry found. Throw Error"))
-                     WaitScaled(5000);
-                 return Step::Next;
-             }},
-            {"handshake",
-             [&] {
-                 if (Handshake(comm))
-                     return Step::Next;
-                 Log::WriteLog(kSendFW, "Handshake Communication Error");
-                 return Step::Fail;
-             }},
-            {"read the printer's release",
-             [&] {
-                 if (ReadPrinterRelease(comm, printerRelease, kReleaseReadSize) > 0)
-                     return Step::Next;
-                 Log::WriteLog(kSendFW, "Read FW Release Error");
-                 comm.Close();
-                 return Step::Fail;
-             }},
-            {"release check",
-             [&] { return ReleaseCheck(printerRelease, image.packageRelease) ? Step::Next : Step::Finish; }},
+            {"the printer's release",
+             [&] { return CheckReleaseInPrinterFirmware(comm, image.packageRelease); }},
             // From the switch on the printer is in its boot loader: the dialogue runs to its end.
             {"boot loader",
              [&] { return BootDialogue(comm, info, psw, settings, user1, user2) ? Step::Next : Step::Fail; }},
@@ -164,9 +133,11 @@ bool UpgradePrinter_RenesasBoot::BootDialogue(CommLayer& comm, UpgradeDataInfo& 
     if (!EnterUSBBootDirectModeOnUSB(comm))
         Log::WriteLog(kSendFW, "Going on: the printer may be in its boot loader all the same");
     comm.Close();
-    std::string device;
-    if (!WaitForBootDevice(device))
+    const std::string device = WaitForBootDevice(kBootVendorId, kWaitBootDeviceMs, kBootListPollMs);
+    if (device.empty()) {
+        Report(kSendFW, "Error waiting renesas device timeout...");
         return false;
+    }
     BTPRGERROR error = BTPRGERROR_CONNECTION;
     int programmingSize = 0;
     if (!InitConnectRenesasDevice(comm, device.c_str(), error, programmingSize)) {
@@ -214,23 +185,6 @@ bool UpgradePrinter_RenesasBoot::EnterUSBBootDirectModeOnUSB(CommLayer& comm) {
                               ? "Correct response, the device is in USB Boot Direct mode!"
                               : "Wrong response from device! Exit from upgrade procedure...");
     return true;
-}
-
-bool UpgradePrinter_RenesasBoot::WaitForBootDevice(std::string& device) {
-    const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(kWaitBootDeviceMs) * m_timeMultiplier);
-    for (;;) {
-        const std::vector<std::string> devices = ListBootDevices();
-        if (!devices.empty()) {
-            device = devices.front();
-            Log::WriteLogP(kSendFW, "Renesas device found: %s", device.c_str());
-            return true;
-        }
-        if (Clock::MonotonicMs() >= deadline)
-            break;
-        WaitFixed(kBootListPollMs);
-    }
-    Report(kSendFW, "Error waiting renesas device timeout...");
-    return false;
 }
 
 bool UpgradePrinter_RenesasBoot::StartUpgradeUsb(UpgradeDataInfo&, CommLayer& comm, const char* device,

@@ -72,8 +72,6 @@ protected:
     [[nodiscard]] virtual bool ReadsBootloaderRelease() const = 0;
     // The last step after a programmed image, before the port closes.
     [[nodiscard]] virtual bool FinishProgramming(CommLayer& comm) = 0;
-    // Descriptions ("vid|pid|serial") of the boot devices on the bus; tests replace the bus.
-    [[nodiscard]] virtual std::vector<std::string> ListBootDevices();
 
     bool m_newBootloader = false;
 
@@ -93,7 +91,6 @@ private:
     // Logs the failure, resets (U2) or asks for a restart (U4), closes the port: always false.
     [[nodiscard]] bool AbandonBootDialogue(CommLayer& comm, Exchanged how);
     [[nodiscard]] bool OpenBootDevice(CommLayer& comm, const char* device);
-    [[nodiscard]] bool WaitForBootDevice(std::string& device);
     [[nodiscard]] Exchanged ConnectSecurity(CommLayer& comm, BTPRGERROR& error);
     [[nodiscard]] Exchanged ConnectInquiries(CommLayer& comm, int& programmingSize);
     [[nodiscard]] Exchanged ConnectStateTransition(CommLayer& comm);

@@ -18,19 +18,6 @@ constexpr const char* kSendFW = "SendFW";
 constexpr const char* kStartUpgradeUsb = "StartUpgradeUsb";
 constexpr std::array<unsigned char, 2> kEnterBootCommand = {0x1C, 0xEE};
 
-std::vector<std::string> ListBootDevices() {
-    std::string error;
-    std::vector<std::string> names;
-    for (const USBDevice& device :
-         ComPortUsbIntPRN::GetDeviceList(error, UpgradePrinter_ModeU6::kBootVendorId, nullptr)) {
-        char name[3 * ComPortUsbHid::kTextSize];
-        snprintf(name, sizeof name, "%s|%s|%s", device.vid.c_str(), device.pid.c_str(),
-                 device.serial.c_str());
-        names.emplace_back(name);
-    }
-    return names;
-}
-
 // "vid|pid|serial" into its three texts; false unless there are exactly two bars.
 bool SplitDeviceName(const std::string& name, std::array<std::string, 3>& parts) {
     const size_t first = name.find('|');
@@ -60,8 +47,7 @@ private:
 
 UpgradePrinter_ModeU6::UpgradePrinter_ModeU6(int scopeMask, int timeMultiplier)
     : UpgradePrinter(scopeMask, timeMultiplier),
-      m_makeHidPort([](int multiplier) { return std::make_unique<ComPortUsbHid>(multiplier); }),
-      m_listBootDevices(&ListBootDevices) {
+      m_makeHidPort([](int multiplier) { return std::make_unique<ComPortUsbHid>(multiplier); }) {
     m_upgradeMode = 6;
 }
 
@@ -165,40 +151,13 @@ bool UpgradePrinter_ModeU6::EnterUSBBootDirectModeOnUSB(CommLayer& comm) {
 }
 
 UpgradePrinter::Step UpgradePrinter_ModeU6::PrinterStart(CommLayer& comm, const PSWFile& psw) {
-    if (ReOpenWithRetries(comm, kReOpenAttempts, kReOpenPauseMs, "ReOpen Error. Retry %d",
-                          "ReOpen Error. Num max Retry found. Throw Error"))
-        WaitScaled(kReOpenPauseMs);
-    if (!Handshake(comm)) {
-        Log::WriteLog(kSendFW, "Handshake Communication Error");
-        return Step::Fail;
-    }
-    std::string printerRelease;
-    if (ReadPrinterRelease(comm, printerRelease, kReleaseReadSize) == 0) {
-        Log::WriteLog(kSendFW, "Read FW Release Error");
-        comm.Close();
-        return Step::Fail;
-    }
     FirmwareImage image;
     std::string refusal;
     if (!TakeFirmwareImage(psw, image, refusal)) {
         Report(kSendFW, refusal.c_str());
         return Step::Fail;
     }
-    return ReleaseCheck(printerRelease, image.packageRelease) ? Step::Next : Step::Finish;
-}
-
-std::string UpgradePrinter_ModeU6::WaitBootDevice() {
-    const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(kBootWaitMs) * m_timeMultiplier);
-    while (true) {
-        const std::vector<std::string> devices = m_listBootDevices();
-        if (!devices.empty()) {
-            Log::WriteLogP(kSendFW, "Silicon Laboratories device %s", devices.front().c_str());
-            return devices.front();
-        }
-        if (Clock::MonotonicMs() >= deadline)
-            return {};
-        Clock::SleepMs(kBootPollMs);
-    }
+    return CheckReleaseInPrinterFirmware(comm, image.packageRelease);
 }
 
 bool UpgradePrinter_ModeU6::SendFW(UpgradeDataInfo&, CommLayer& comm, PSWFile& psw, CommPortSettings&, void*,
@@ -224,7 +183,7 @@ bool UpgradePrinter_ModeU6::SendFW(UpgradeDataInfo&, CommLayer& comm, PSWFile& p
                       }},
                      {"wait for the boot device",
                       [&] {
-                          device = WaitBootDevice();
+                          device = WaitForBootDevice(kBootVendorId, kBootWaitMs, kBootPollMs);
                           if (!device.empty())
                               return Step::Next;
                           Report(kSendFW, "Error waiting Silicon Laboratories device timeout...");

@@ -20,8 +20,6 @@ public:
     using Frame = std::vector<uint8_t>;
     // The HID port the records go through (the real one over hidapi unless a test scripts it).
     using HidPortMaker = std::function<std::unique_ptr<ComPortUsbHid>(int timeMultiplier)>;
-    // Device names ("vid|pid|serial") of the USB devices of the boot loader's vendor present now.
-    using BootDeviceLister = std::function<std::vector<std::string>()>;
 
     static constexpr const char* kBootVendorId = "10C4";
     static constexpr uint8_t kRecordMarker = 0x24; // '$'
@@ -36,7 +34,6 @@ public:
     static constexpr int kAnswerSize = 5;
     // Seconds the boot loader has for each record's answer (the HID port counts in seconds).
     static constexpr int kAnswerTimeoutSeconds = 5;
-    static constexpr uint32_t kReOpenPauseMs = 5000;
 
     UpgradePrinter_ModeU6(int scopeMask, int timeMultiplier);
     ~UpgradePrinter_ModeU6() override;
@@ -63,7 +60,6 @@ public:
     [[nodiscard]] static bool PortSupported(const CommLayer& comm);
 
     void SetHidPortMaker(HidPortMaker maker) { m_makeHidPort = std::move(maker); }
-    void SetBootDeviceLister(BootDeviceLister lister) { m_listBootDevices = std::move(lister); }
 
 protected:
     [[nodiscard]] ModePlan Plan() const override;
@@ -76,11 +72,8 @@ protected:
 
 private:
     [[nodiscard]] Step PrinterStart(CommLayer& comm, const PSWFile& psw);
-    // The boot device's name, or empty after the time-out.
-    [[nodiscard]] std::string WaitBootDevice();
     [[nodiscard]] std::unique_ptr<ComPortUsbHid> OpenBootDevice(const std::string& device);
     [[nodiscard]] bool SendRecords(ComPortUsbHid& port, const std::vector<Frame>& frames);
 
     HidPortMaker m_makeHidPort;
-    BootDeviceLister m_listBootDevices;
 };

@@ -82,6 +82,11 @@ public:
     [[nodiscard]] bool getAskDiffConfirmation() const { return m_askDiffConfirmation; }
     [[nodiscard]] int GetUpgradeMode() const { return m_upgradeMode; }
     [[nodiscard]] int GetTimeMultiplier() const { return m_timeMultiplier; }
+
+    // Names ("vid|pid|serial") of the USB devices of a vendor present now: the boot devices the
+    // boot-loader modes wait for. Tests replace the bus.
+    using BootDeviceLister = std::function<std::vector<std::string>(const char* vendorId)>;
+    void SetBootDeviceLister(BootDeviceLister lister) { m_listBootDevices = std::move(lister); }
     [[nodiscard]] int GetScopeMask() const { return m_scopeMask; }
     // The failure text of the last firmware attempt (empty after a successful one).
     [[nodiscard]] const std::string& GetMessage() const { return m_message; }
@@ -176,6 +181,14 @@ protected:
     [[nodiscard]] bool ReleaseCheck(const std::string& printerRelease,
                                     const std::string& packageRelease) const;
 
+    // The boot-loader modes' part in the printer's own firmware, before they switch it: re-open (12
+    // attempts 5 s apart, then 5 s for the printer), handshake, the printer's release and the release
+    // check. Finish: the user kept the printer's release.
+    [[nodiscard]] Step CheckReleaseInPrinterFirmware(CommLayer& comm, const std::string& packageRelease);
+    // The first device of a boot loader's vendor ("vid|pid|serial"), looked for every pollMs until
+    // waitMs × the time multiplier; empty after that.
+    [[nodiscard]] std::string WaitForBootDevice(const char* vendorId, uint32_t waitMs, uint32_t pollMs) const;
+
     // Before an image's first byte: true (after the log and console line) when a stop was requested.
     [[nodiscard]] bool StopBeforeTransfer(const char* where);
     // Inside a transfer: notes a stop request once; the transfer goes on to its end.
@@ -195,6 +208,7 @@ protected:
     bool m_askDiffConfirmation = false;
 
 private:
+    BootDeviceLister m_listBootDevices;
     [[nodiscard]] bool RunCommonOrder(const char* where, UpgradeDataInfo& info, CommLayer& comm, PSWFile& psw,
                                       CommPortSettings& settings, void* user1, void* user2,
                                       PSWComponents& components);

@@ -86,9 +86,8 @@ private:
 // A mode whose bus holds one boot device (or none).
 template <typename Mode> class OnScriptedBus : public Mode {
 public:
-    using Mode::Mode;
+    OnScriptedBus(int scopeMask, int timeMultiplier) : Mode(scopeMask, timeMultiplier) {
+        this->SetBootDeviceLister([this](const char*) { return bootDevices; });
+    }
     std::vector<std::string> bootDevices{"045b|0b5a|RB1"};
-
-protected:
-    std::vector<std::string> ListBootDevices() override { return bootDevices; }
 };

@@ -33,7 +33,7 @@ protected:
     std::unique_ptr<UpgradePrinter_ModeU6> Driver(std::vector<std::string> bootDevices = {"10c4|eac9|SL1"}) {
         auto driver = std::make_unique<UpgradePrinter_ModeU6>(UpgradePrinter::kScopeFirmware, 1);
         driver->SetHidPortMaker([this](int) { return std::make_unique<ScriptedHidPort>(hid); });
-        driver->SetBootDeviceLister([bootDevices] { return bootDevices; });
+        driver->SetBootDeviceLister([bootDevices](const char*) { return bootDevices; });
         return driver;
     }
     bool Upgrade(UpgradePrinter_ModeU6& driver, CommLayer& layer, const Bytes& image) {
