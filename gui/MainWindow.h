@@ -38,8 +38,8 @@ class MainWindow;
 // is none.
 extern MainWindow* MainWin;
 
-// Upgrade page (MainWindowUpgradePage.cpp): the two bridges an upgrade's worker thread calls to reach
-// the window. Both are no-ops (the question answers go on) without a window or an upgrade job.
+// Upgrade page (MainWindowUpgradePage.cpp): the bridges an upgrade's worker thread calls to reach the
+// window. All are no-ops (the questions answer go on) without a window or an upgrade job.
 #include "firmware/ModuleData.h"
 #include "firmware/PSWComponents.h"
 #include "firmware/PSWFile.h"
@@ -50,6 +50,9 @@ void execChangeWaitingLabel(const char* text);
 // Asks the user whether to install a release identical to or older than the printer's; 1 = go on,
 // 0 = stop. Blocks the calling worker thread until the main thread has the answer.
 int execAskFWUpgradeDialogInWindow(const char* printerVersion, const char* fileVersion);
+// Asks the user to restart the printer (the boot-loader modes' request); 1 = restarted, go on, 0 = stop.
+// Blocks the calling worker thread like the release question.
+int execRestartPrinterDialogInWindow(const char* request);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT

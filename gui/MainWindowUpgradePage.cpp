@@ -1,8 +1,8 @@
 // The upgrade page: OPEN loads a firmware package or a module file and shows its summary; START
 // UPGRADE / SEND MODULE runs the upgrade job with a waiting dialog. While the job runs its worker
 // reaches the window through two bridges: the console writer's callback (every progress text becomes
-// the waiting dialog's message) and the release question (asked on the main thread while the worker
-// waits for the answer).
+// the waiting dialog's message) and the questions (the release check, and the boot-loader modes'
+// request to restart the printer), asked on the main thread while the worker waits for the answer.
 #include "gui/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -14,6 +14,7 @@
 #include "gui/dialogs/UpgElementsDialog.h"
 #include "gui/dialogs/WaitingDialog.h"
 #include "gui/jobs/UpgradeDeviceController.h"
+#include "upgrade/UpgradeModeU2U4.h"
 #include "upgrade/UpgradePrinter.h"
 #include "upgrade/UpgradeStop.h"
 
@@ -31,6 +32,8 @@ constexpr const char* kUpgradeFilter =
 constexpr const char* kReleaseQuestion =
     "You are going to update the firmware with a version (%1) identical or very obsolete respect to that "
     "(%2) present on your printer.\nDo you want to continue anyway ?";
+constexpr const char* kReleaseTitle = "Upgrade firmware";
+constexpr const char* kRestartTitle = "Restart the printer";
 
 bool DemandsFullUpgrade(const PSWFile& package) {
     for (PSWHeader* header : package.GetHeaders(HTYPE_UPGRADE))
@@ -43,6 +46,26 @@ bool DemandsFullUpgrade(const PSWFile& package) {
 bool AskReleaseInWindow(const std::string& printerRelease, const std::string& packageRelease) {
     return execAskFWUpgradeDialogInWindow(printerRelease.c_str(), packageRelease.c_str()) ==
            UpgradeDeviceController::kAnswerGoOn;
+}
+
+// A window has no terminal to wait on: the user confirms that the printer was restarted.
+bool AskRestartInWindow(const std::string& request) {
+    return execRestartPrinterDialogInWindow(request.c_str()) == UpgradeDeviceController::kAnswerGoOn;
+}
+
+int askInWindow(const QString& title, const QString& text) {
+    MainWindow* window = MainWin;
+    UpgradeDeviceController* job = window != nullptr ? window->upgradeJob() : nullptr;
+    if (job == nullptr)
+        return UpgradeDeviceController::kAnswerGoOn;
+    return job->AskInMainThread(title, text);
+}
+
+// The bridges live exactly as long as the job that answers them.
+void installUpgradeBridges(bool installed) {
+    CmdConsole::callback = installed ? execChangeWaitingLabel : nullptr;
+    SetAskFWUpgradeHandler(installed ? AskFWUpgradeHandler(AskReleaseInWindow) : nullptr);
+    SetRestartPrinterHandler(installed ? RestartPrinterHandler(AskRestartInWindow) : nullptr);
 }
 
 } // namespace
@@ -59,15 +82,14 @@ void execChangeWaitingLabel(const char* text) {
 }
 
 int execAskFWUpgradeDialogInWindow(const char* printerVersion, const char* fileVersion) {
-    MainWindow* window = MainWin;
-    UpgradeDeviceController* job = window != nullptr ? window->upgradeJob() : nullptr;
-    if (job == nullptr)
-        return UpgradeDeviceController::kAnswerGoOn;
     // Two-argument arg(): a '%' inside a release text is not taken for a place marker.
-    job->setQuestion(QString(kReleaseQuestion)
-                         .arg(QString::fromLocal8Bit(fileVersion), QString::fromLocal8Bit(printerVersion)));
-    job->ShowDialogInMainThread();
-    return job->answer();
+    return askInWindow(kReleaseTitle,
+                       QString(kReleaseQuestion)
+                           .arg(QString::fromLocal8Bit(fileVersion), QString::fromLocal8Bit(printerVersion)));
+}
+
+int execRestartPrinterDialogInWindow(const char* request) {
+    return askInWindow(kRestartTitle, QString::fromLocal8Bit(request));
 }
 
 void MainWindow::showUpgradeData() {
@@ -166,8 +188,7 @@ void MainWindow::startUpgradeJob(int kind, const QString& title) {
     openWaitingDialog(title);
     m_waitingDialog->setLabelMsgVisible(true);
     ClearUpgradeStop(); // a request left from an earlier upgrade must not end this one
-    CmdConsole::callback = execChangeWaitingLabel;
-    SetAskFWUpgradeHandler(AskReleaseInWindow);
+    installUpgradeBridges(true);
     m_upgradeJob = new UpgradeDeviceController(this);
     connect(m_upgradeJob, &UpgradeDeviceController::jobFinished, this, &MainWindow::handleUpgradeFinished);
     // The worker waits for the answer: the slot must have returned before the emit does.
@@ -190,8 +211,7 @@ void MainWindow::handleUpgradeFinished(int result) {
 }
 
 void MainWindow::releaseUpgradeJob() {
-    CmdConsole::callback = nullptr;
-    SetAskFWUpgradeHandler(nullptr);
+    installUpgradeBridges(false);
     closeWaitingDialog();
     if (m_upgradeJob != nullptr) {
         m_upgradeJob->deleteLater();
@@ -207,7 +227,7 @@ void MainWindow::handleShowDialogFromFwUpg() {
         return;
     }
     AskDialog dialog(this);
-    dialog.setText("Upgrade firmware", m_upgradeJob->question());
+    dialog.setText(m_upgradeJob->questionTitle(), m_upgradeJob->question());
     const bool yes = DialogSeam::exec(dialog) == QDialog::Accepted;
     m_upgradeJob->setAnswer(yes ? UpgradeDeviceController::kAnswerGoOn
                                 : UpgradeDeviceController::kAnswerStop);
@@ -236,10 +256,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::stopUpgradeJob() {
     if (m_upgradeJob == nullptr)
         return;
-    // The worker may be blocked on the release question, which only this thread can deliver.
+    // The worker may be blocked on a question, which only this thread can deliver.
     m_upgradeJob->StopAndWait([this] { QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); });
-    CmdConsole::callback = nullptr;
-    SetAskFWUpgradeHandler(nullptr);
+    installUpgradeBridges(false);
     delete m_upgradeJob;
     m_upgradeJob = nullptr;
 }

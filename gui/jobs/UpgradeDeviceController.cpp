@@ -94,12 +94,19 @@ void UpgradeDeviceController::ShowDialogInMainThread() {
     emit showDialog();
 }
 
+int UpgradeDeviceController::AskInMainThread(const QString& title, const QString& text) {
+    setQuestion(title, text);
+    ShowDialogInMainThread();
+    return answer();
+}
+
 void UpgradeDeviceController::ChangeWaitingLabelInMainThread() {
     emit changeWaitingLabel();
 }
 
-void UpgradeDeviceController::setQuestion(const QString& text) {
+void UpgradeDeviceController::setQuestion(const QString& title, const QString& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_questionTitle = title;
     m_question = text;
 }
 
@@ -111,6 +118,11 @@ QString UpgradeDeviceController::question() const {
 void UpgradeDeviceController::setAnswer(int answer) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_answer = answer;
+}
+
+QString UpgradeDeviceController::questionTitle() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_questionTitle;
 }
 
 int UpgradeDeviceController::answer() const {

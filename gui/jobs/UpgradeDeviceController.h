@@ -6,8 +6,9 @@
 // free bridge functions of the window (MainWindowUpgradePage.cpp):
 //   - progress texts: setMessage, then ChangeWaitingLabelInMainThread emits changeWaitingLabel; the
 //     main thread takes every text not shown yet with takeMessages, so none is lost;
-//   - the release question: setQuestion, then ShowDialogInMainThread emits showDialog, which the window
-//     connects with a blocking queued connection; when it returns, answer() holds the user's choice.
+//   - a question (the release check, the request to restart the printer): AskInMainThread stores its
+//     title and text and ShowDialogInMainThread emits showDialog, which the window connects with a
+//     blocking queued connection; when it returns, answer() holds the user's choice.
 #pragma once
 
 #include "gui/jobs/DeviceJobController.h"
@@ -54,11 +55,14 @@ public:
     // Worker thread. Blocks until the connected slot has answered; answers stop without asking once
     // the job is being stopped, and go on when nothing is connected (nobody to ask).
     void ShowDialogInMainThread();
+    // Worker thread: the one way a question reaches the user; returns kAnswerGoOn or kAnswerStop.
+    [[nodiscard]] int AskInMainThread(const QString& title, const QString& text);
     void ChangeWaitingLabelInMainThread();
 
     // Shared between the threads, each access under the lock.
-    void setQuestion(const QString& text);
+    void setQuestion(const QString& title, const QString& text);
     [[nodiscard]] QString question() const;
+    [[nodiscard]] QString questionTitle() const;
     void setAnswer(int answer);
     [[nodiscard]] int answer() const;
     // The latest progress text, and every text the main thread has not taken yet.
@@ -84,6 +88,7 @@ signals:
 
 private:
     mutable std::mutex m_mutex;
+    QString m_questionTitle;
     QString m_question;
     int m_answer = kAnswerGoOn;
     QString m_message;

@@ -172,9 +172,9 @@ TEST_F(DeviceJobs, UpgradeWaitsForTheMainThreadsAnswerAndHandsItsProgressOver) {
     QObject::connect(&job, &UpgradeDeviceController::changeWaitingLabel, &mainThread,
                      [&] { texts << job.takeMessages(); });
     SetAskFWUpgradeHandler([](const std::string& printerRelease, const std::string& packageRelease) {
-        g_upgradeJob->setQuestion(QString::fromStdString(packageRelease + "|" + printerRelease));
-        g_upgradeJob->ShowDialogInMainThread();
-        return g_upgradeJob->answer() == UpgradeDeviceController::kAnswerGoOn;
+        return g_upgradeJob->AskInMainThread("Upgrade firmware",
+                                             QString::fromStdString(packageRelease + "|" + printerRelease)) ==
+               UpgradeDeviceController::kAnswerGoOn;
     });
     CmdConsole::callback = [](const char* text) {
         g_upgradeJob->setMessage(text);

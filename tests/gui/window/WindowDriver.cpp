@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -60,7 +61,11 @@ int WindowDriver::Answer(QDialog& dialog) {
         m_messages << "About";
         return QDialog::Accepted;
     }
-    if (qobject_cast<CommunicationDialog*>(&dialog) != nullptr) {
+    if (qobject_cast<CommunicationDialog*>(&dialog) != nullptr && m_port.type == COMM_USB_PRN) {
+        QTest::mouseClick(dialog.findChild<QFrame*>("frame_Item0"), Qt::LeftButton); // the USB printer item
+        auto* devices = dialog.findChild<QComboBox*>("comboBox_Item0");
+        devices->setCurrentIndex(devices->findData(QString::fromStdString(m_port.usbDeviceName)));
+    } else if (qobject_cast<CommunicationDialog*>(&dialog) != nullptr) {
         auto* address = dialog.findChild<QLineEdit*>("lineEdit_Item3");
         QTest::mouseClick(address, Qt::LeftButton); // selects the Ethernet item
         address->setText(QString::fromStdString(m_port.ipAddress));

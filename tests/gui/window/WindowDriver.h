@@ -25,7 +25,8 @@ public:
     // Started with these windowed options ("--SWPOLLSTATUS", ...).
     std::unique_ptr<MainWindow> NewWindow(const std::vector<std::string>& options) const;
 
-    // PORT, then the communication dialog set to the Ethernet address of `settings`.
+    // PORT, then the communication dialog set to the Ethernet address of `settings`, or to its USB
+    // printer when it names one (the device must be in the dialog's list).
     void ChoosePort(MainWindow& window, const CommPortSettings& settings);
     // Triggers the menu action with this text ("From Device", "To File", ...).
     static void Trigger(MainWindow& window, const QString& actionText);
