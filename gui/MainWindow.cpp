@@ -155,6 +155,9 @@ void MainWindow::connectButtons() {
     connect(ui->pushButton_RestoreDefault, &QPushButton::clicked, this,
             &MainWindow::handleRestoreDefaultClicked);
     connect(ui->pushButton_RestoreReset, &QPushButton::clicked, this, &MainWindow::handleRestoreResetClicked);
+    connect(ui->pushButton_UpgradeOpen, &QPushButton::clicked, this, &MainWindow::handleUpgradeOpenClicked);
+    connect(ui->pushButton_UpgradePerform, &QPushButton::clicked, this,
+            &MainWindow::handleUpgradePerformClicked);
 }
 
 void MainWindow::menuClicked(QAction* action) {

@@ -34,6 +34,10 @@ constexpr const char* kReleaseQuestion =
     "(%2) present on your printer.\nDo you want to continue anyway ?";
 constexpr const char* kReleaseTitle = "Upgrade firmware";
 constexpr const char* kRestartTitle = "Restart the printer";
+constexpr const char* kRestartQuestion =
+    "The new firmware is installed. Switch the printer off and on again, "
+    "then answer YES to send the remaining modules.\nNO ends the upgrade "
+    "here.";
 
 bool DemandsFullUpgrade(const PSWFile& package) {
     for (PSWHeader* header : package.GetHeaders(HTYPE_UPGRADE))
@@ -88,8 +92,9 @@ int execAskFWUpgradeDialogInWindow(const char* printerVersion, const char* fileV
                            .arg(QString::fromLocal8Bit(fileVersion), QString::fromLocal8Bit(printerVersion)));
 }
 
-int execRestartPrinterDialogInWindow(const char* request) {
-    return askInWindow(kRestartTitle, QString::fromLocal8Bit(request));
+// The request is worded for a terminal ("press Enter"); the window asks a YES/NO question instead.
+int execRestartPrinterDialogInWindow(const char*) {
+    return askInWindow(kRestartTitle, kRestartQuestion);
 }
 
 void MainWindow::showUpgradeData() {
@@ -98,10 +103,6 @@ void MainWindow::showUpgradeData() {
     ui->label_UpgradeInfo->setVisible(m_upgradeKind != kUpgradeNothing);
     ui->pushButton_UpgradePerform->setVisible(m_upgradeKind != kUpgradeNothing);
     ui->pushButton_UpgradeOpen->setEnabled(true);
-    connect(ui->pushButton_UpgradeOpen, &QPushButton::clicked, this, &MainWindow::handleUpgradeOpenClicked,
-            Qt::UniqueConnection);
-    connect(ui->pushButton_UpgradePerform, &QPushButton::clicked, this,
-            &MainWindow::handleUpgradePerformClicked, Qt::UniqueConnection);
 }
 
 bool MainWindow::loadUpgradeFile(const QString& name, QString& info) {

@@ -24,7 +24,8 @@ namespace {
 
 constexpr const char* kTranscriptVariable = "DALVORA_TEST_SIM_TRANSCRIPT";
 constexpr const char* kRestartQuestion =
-    "Dalvora - Restart the printer|reset the printer, than press Enter to continue!";
+    "Dalvora - Restart the printer|The new firmware is installed. Switch the printer off and on again, then "
+    "answer YES to send the remaining modules.\nNO ends the upgrade here.";
 // The default printer's release ("TK180 FW ...") compares above the package's: the upgrade asks this.
 constexpr const char* kReleaseTitle = "Dalvora - Upgrade firmware";
 
