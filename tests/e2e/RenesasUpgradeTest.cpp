@@ -89,7 +89,6 @@ TEST(RenesasUpgradeE2e, U2AndU4ProgramTheImageAndSendTheModulesAfterIt) {
         EXPECT_EQ(run.order, c.order) << name;
         ASSERT_FALSE(run.transfers.empty()) << name;
         EXPECT_EQ(run.transfers[0].sha256, Sha256Of(file.firmware)) << name;
-        EXPECT_EQ(run.transfers[0].bytes, file.firmware.size()) << name;
         EXPECT_EQ(run.Count("R31"), c.mode == "U2" ? 1 : 0) << name;
         // Only U4 has to ask for the restart, and only when modules wait for the printer.
         EXPECT_EQ(Has(run.result.out, "reset the printer, than press Enter to continue!"),
@@ -156,6 +155,10 @@ TEST(RenesasUpgradeE2e, BootLoaderFaultsEndWithTheirMessage) {
         EXPECT_EQ(run.result.exitCode, c.status) << c.what << "\n" << run.result.out << run.result.err;
         EXPECT_TRUE(Has(run.result.out + run.result.err, c.message)) << c.what;
         EXPECT_EQ(run.Count("R50"), c.frames) << c.what;
+        // A bank sent again replaces the rejected one: the loader reassembles the image unchanged.
+        if (c.status == 0) {
+            EXPECT_EQ(run.transfers.at(0).sha256, Sha256Of(file.firmware)) << c.what;
+        }
         // After a failure inside the dialogue the boot loader is reset, so the printer is not left in it.
         if (c.status != 0 && c.frames > 0) {
             EXPECT_GE(run.Count("R31"), 1) << c.what;

@@ -97,13 +97,3 @@ TEST(RenesasBoot, FramesMustFollowEachOtherUpToTheTopAddress) {
     EXPECT_EQ(loader.One({0x31}), Bytes{0x52});
     EXPECT_TRUE(loader.last.leave); // the reset sends the loader away and the printer comes back
 }
-
-TEST(RenesasBoot, AFaultRejectsTheNthFrameAndTheRetryIsTaken) {
-    Loader loader({"answer=R50#2:0x53"});
-    EXPECT_EQ(loader.One({0x43}), kAck);
-    EXPECT_EQ(loader.One(Frame(0xFFFFFFF8, B("abcd"))), kAck);
-    EXPECT_EQ(loader.One(Frame(0xFFFFFFFC, B("efgh"))), (Bytes{0xD0, 0x53}));
-    EXPECT_EQ(loader.One(Frame(0xFFFFFFFC, B("efgh"))), kAck);
-    EXPECT_EQ(loader.One(Frame(0xFFFFFFFF, {})), kAck);
-    EXPECT_EQ(loader.printer.state.Transfers().at(0).sha256, sim::Sha256Hex(B("abcdefgh")));
-}

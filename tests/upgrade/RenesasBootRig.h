@@ -83,11 +83,10 @@ private:
     std::shared_ptr<BootScript> m_boot;
 };
 
-// A mode whose bus holds one boot device (or none).
+// A mode whose bus holds the one boot device.
 template <typename Mode> class OnScriptedBus : public Mode {
 public:
     OnScriptedBus(int scopeMask, int timeMultiplier) : Mode(scopeMask, timeMultiplier) {
-        this->SetBootDeviceLister([this](const char*) { return bootDevices; });
+        this->SetBootDeviceLister([](const char*) { return std::vector<std::string>{"045b|0b5a|RB1"}; });
     }
-    std::vector<std::string> bootDevices{"045b|0b5a|RB1"};
 };
