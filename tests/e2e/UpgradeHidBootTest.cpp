@@ -65,6 +65,7 @@ TEST(UpgradeHidBootE2e, BootLoaderFaultsEndWithTheirMessageAndStatus) {
         std::string message;
     } cases[] = {
         {"no-answer=S33#2", "Silicon Laboratories Answer Error!"},
+        {"drop=S33#2:3", "Silicon Laboratories Answer Error!"}, // a three-byte answer
         {"answer=S30:0x43", "Silicon Laboratories Answer Error!"},
         {"no-return=BOOT", "Error waiting Silicon Laboratories device timeout..."},
     };
