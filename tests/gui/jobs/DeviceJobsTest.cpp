@@ -1,17 +1,22 @@
 // The window's device jobs on their worker threads against the in-process printer: the result codes,
 // the objects handed over, delivery on the main thread, and that no worker outlives its controller.
 #include "tests/comm/session/InProcessPrinter.h"
+#include "tests/e2e/UpgradeFiles.h"
 
 #include "base/Clock.h"
+#include "base/CmdConsole.h"
 #include "comm/AnswerRecord.h"
 #include "comm/PrinterJobs.h"
+#include "firmware/PSWFile.h"
 #include "gui/jobs/ExecOnDeviceController.h"
 #include "gui/jobs/GetStatusDeviceController.h"
 #include "gui/jobs/ReadDeviceDataController.h"
+#include "gui/jobs/UpgradeDeviceController.h"
 #include "gui/jobs/WriteDeviceDataController.h"
 #include "model/PrinterData.h"
 #include "model/ProtocolDataAvailable.h"
 #include "model/ToolsData.h"
+#include "upgrade/UpgradePrinter.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -132,6 +137,59 @@ TEST_F(DeviceJobs, StatusWriteAndToolJobsHandTheirResultsOver) {
         EXPECT_EQ(tool.result, type == 1 ? 0 : 10001) << type;
         EXPECT_EQ(answer != nullptr, type == 1) << type;
     }
+}
+
+// The upgrade job's two bridges, wired as the window wires them: the worker blocks on the release
+// question until the main thread answered, and hands its progress texts over.
+UpgradeDeviceController* g_upgradeJob = nullptr;
+
+TEST_F(DeviceJobs, UpgradeWaitsForTheMainThreadsAnswerAndHandsItsProgressOver) {
+    sim::Profile profile = ShippedProfile("default");
+    profile.firmware = "3.20"; // newer than the package's release: the question is asked
+    profile.upgrade.emplace();
+    profile.upgrade->mode = "U1";
+    profile.upgrade->deviceIds = "1;2;3";
+    profile.upgrade->firmwareAfter = "3.13";
+    TranscribedPrinter printer(profile);
+    settings = printer.Settings();
+    TempDir dir;
+    PSWFile package;
+    ASSERT_TRUE(package.LoadPSWFromFile(WriteUpgradePackage(dir, {}).path.c_str(), true));
+    PSWComponents components = package.GetComponents();
+
+    UpgradeDeviceController job;
+    g_upgradeJob = &job;
+    QObject mainThread;
+    bool askedOnMainThread = false;
+    QStringList texts;
+    QObject::connect(
+        &job, &UpgradeDeviceController::showDialog, &mainThread,
+        [&] {
+            askedOnMainThread = QThread::currentThread() == qApp->thread() && job.question() == "3.13|3.20";
+            job.setAnswer(UpgradeDeviceController::kAnswerGoOn);
+        },
+        Qt::BlockingQueuedConnection);
+    QObject::connect(&job, &UpgradeDeviceController::changeWaitingLabel, &mainThread,
+                     [&] { texts << job.takeMessages(); });
+    SetAskFWUpgradeHandler([](const std::string& printerRelease, const std::string& packageRelease) {
+        return g_upgradeJob->AskInMainThread("Upgrade firmware",
+                                             QString::fromStdString(packageRelease + "|" + printerRelease)) ==
+               UpgradeDeviceController::kAnswerGoOn;
+    });
+    CmdConsole::callback = [](const char* text) {
+        g_upgradeJob->setMessage(text);
+        g_upgradeJob->ChangeWaitingLabelInMainThread();
+    };
+    const Finished finished = run(job, &data, &settings, UpgradeDeviceController::kKindPackage, &package,
+                                  &components, static_cast<ModuleData*>(nullptr));
+    CmdConsole::callback = nullptr;
+    SetAskFWUpgradeHandler(nullptr);
+    QCoreApplication::processEvents(); // texts still queued to the main thread
+
+    EXPECT_EQ(finished.result, 0);
+    EXPECT_TRUE(askedOnMainThread);
+    EXPECT_EQ(printer.TransferOrder(), std::vector<std::string>{"firmware:image"});
+    EXPECT_TRUE(texts.contains("Programming Firmware...")) << texts.join(" / ").toStdString();
 }
 
 // Holds back the controller's queued slot calls: the worker's result stays undelivered.

@@ -35,6 +35,10 @@ sim::Profile U1Printer(const std::string& release) {
     return profile;
 }
 
+QString LabelText(QDialog& dialog, const char* name) {
+    return dialog.findChild<QLabel*>(name)->text();
+}
+
 class WindowUpgrade : public ::testing::Test {
 protected:
     void SetUp() override { Clock::SetScaleForTesting(0.1); }
@@ -71,6 +75,7 @@ TEST_F(WindowUpgrade, ChosenComponentsAreSentAndEachProgressTextOfAPackageIsShow
         return int(QDialog::Accepted);
     };
     Open(*window, WriteUpgradePackage(dir, {.modules = "fdlo"}).path);
+    EXPECT_EQ(window->findChild<QPushButton*>("pushButton_UpgradePerform")->text(), "START UPGRADE");
     Perform(*window);
 
     EXPECT_EQ(driver.TakeMessages(), QStringList{"Dalvora - Info|Device upgrade successfull"});
@@ -88,6 +93,8 @@ TEST_F(WindowUpgrade, ChosenComponentsAreSentAndEachProgressTextOfAPackageIsShow
     // The ending is compared in lower case; a module's texts leave the dialog's message alone.
     const int shownBefore = shown.size();
     Open(*window, WriteModule(dir, 'F', "fonts.MOD").path);
+    EXPECT_TRUE(window->findChild<QLabel*>("label_UpgradeInfo")->text().startsWith("MODULE INFO:\n"));
+    EXPECT_EQ(window->findChild<QPushButton*>("pushButton_UpgradePerform")->text(), "SEND MODULE");
     WindowDriver::Click(*window, "pushButton_UpgradePerform");
     CmdConsole::WriteToConsoleString("Sending modules..."); // as a procedure would while the module goes
     EXPECT_TRUE(WindowDriver::WaitIdle(*window));
@@ -102,7 +109,7 @@ TEST_F(WindowUpgrade, ReleaseQuestionNoKeepsThePrintersFirmwareAndYesSendsIt) {
         auto window = Window(printer);
         QStringList questions;
         driver.answerOther = [&](QDialog& dialog) {
-            questions << dialog.windowTitle() + "|" + dialog.findChild<QLabel*>("labelMessage")->text();
+            questions << dialog.windowTitle() + "|" + LabelText(dialog, "labelMessage");
             dialog.findChild<QPushButton*>(yes ? "pushButton_OK" : "pushButton_Cancel")->click();
             return dialog.result();
         };
@@ -134,6 +141,7 @@ TEST_F(WindowUpgrade, ComponentDialogKeepsTheAfterCodesAndAllRequiredLocksEveryP
     offered.Add(PSW_COMPONENT_LOGOS_AFTER);
     offered.Add(PSW_COMPONENT_OTHER_AFTER);
     UpgElementsDialog whole(offered, true);
+    EXPECT_EQ(LabelText(whole, "label"), "All components will be upgraded");
     for (QCheckBox* box : whole.findChildren<QCheckBox*>())
         EXPECT_TRUE(box->isChecked() && !box->isEnabled()) << box->objectName().toStdString();
     EXPECT_EQ(whole.getModulesFromUIAvailable(&count)->Values(), offered.Values());
