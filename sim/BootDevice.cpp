@@ -6,6 +6,29 @@
 
 namespace sim {
 
+TransferRecord InstallBootImage(PrinterState& state, const std::string& part, const Bytes& image,
+                                unsigned lastBank, size_t bankSize, bool sumsOk, uint8_t answer) {
+    TransferRecord t;
+    t.kind = "firmware";
+    t.part = part;
+    t.firstBank = 0;
+    t.lastBank = lastBank;
+    t.bankSize = bankSize;
+    t.bytes = image.size();
+    t.computed = ImageSums(image.data(), image.size());
+    t.received = t.computed;
+    t.sumsOk = sumsOk;
+    t.sha256 = Sha256Hex(image);
+    t.answer = answer;
+    t.installed = true;
+    if (const auto& upgrade = state.GetProfile().upgrade; upgrade && upgrade->firmwareAfter)
+        state.SetFirmware(*upgrade->firmwareAfter);
+    state.Restart();
+    t.release = state.Firmware();
+    state.AddTransfer(t);
+    return t;
+}
+
 bool HasBootLoader(const std::string& kind, const std::string& mode) {
     if (kind == "renesas")
         return mode == "U2" || mode == "U4";

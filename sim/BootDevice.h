@@ -62,6 +62,12 @@ public:
     virtual void HostOpened() {}
 };
 
+// The boot loader has the whole image: the printer installs it (taking the profile's release after a
+// firmware upgrade, if any) and restarts; the record of it for the transcript and the printer's list.
+[[nodiscard]] TransferRecord InstallBootImage(PrinterState& state, const std::string& part,
+                                              const Bytes& image, unsigned lastBank, size_t bankSize,
+                                              bool sumsOk, uint8_t answer);
+
 // Whether a printer of upgrade mode ("U2") restarts into a boot loader of that kind.
 [[nodiscard]] bool HasBootLoader(const std::string& kind, const std::string& mode);
 // The boot loader of that kind for this printer; null for a kind the simulator does not play.

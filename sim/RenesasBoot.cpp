@@ -206,24 +206,8 @@ std::optional<Bytes> RenesasBootDevice::Terminate(BootExchange& exchange) {
     Bytes image;
     for (const auto& [address, payload] : m_frames)
         image.insert(image.end(), payload.begin(), payload.end());
-    TransferRecord t;
-    t.kind = "firmware";
-    t.part = "renesas";
-    t.firstBank = 0;
-    t.lastBank = static_cast<unsigned>(m_frames.size() - 1);
-    t.bankSize = m_boot.programmingSize;
-    t.bytes = image.size();
-    t.computed = ImageSums(image.data(), image.size());
-    t.received = t.computed;
-    t.sumsOk = m_allFramesSound;
-    t.sha256 = Sha256Hex(image);
-    t.answer = kAck;
-    t.installed = true;
-    if (const auto& upgrade = m_state.GetProfile().upgrade; upgrade && upgrade->firmwareAfter)
-        m_state.SetFirmware(*upgrade->firmwareAfter);
-    m_state.Restart();
-    t.release = m_state.Firmware();
-    m_state.AddTransfer(t);
+    TransferRecord t = InstallBootImage(m_state, "renesas", image, static_cast<unsigned>(m_frames.size() - 1),
+                                        m_boot.programmingSize, m_allFramesSound, kAck);
     exchange.notes.push_back("image of " + std::to_string(image.size()) + " bytes from " +
                              HexAddress(m_frames.begin()->first));
     exchange.transfer = std::move(t);

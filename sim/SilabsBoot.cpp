@@ -91,23 +91,8 @@ Bytes SilabsBootDevice::Answer(const Bytes& record, BootExchange& exchange, Boot
 }
 
 void SilabsBootDevice::Install(BootExchange& exchange) {
-    TransferRecord t;
-    t.kind = "firmware";
-    t.part = "silabs";
-    t.firstBank = 0;
-    t.lastBank = m_records - 1; // one record each
-    t.bytes = m_image.size();
-    t.computed = ImageSums(m_image.data(), m_image.size());
-    t.received = t.computed;
-    t.sumsOk = true;
-    t.sha256 = Sha256Hex(m_image);
-    t.answer = kAck;
-    t.installed = true;
-    if (const auto& upgrade = m_state.GetProfile().upgrade; upgrade && upgrade->firmwareAfter)
-        m_state.SetFirmware(*upgrade->firmwareAfter);
-    m_state.Restart();
-    t.release = m_state.Firmware();
-    m_state.AddTransfer(t);
+    // One record per bank.
+    TransferRecord t = InstallBootImage(m_state, "silabs", m_image, m_records - 1, 0, true, kAck);
     exchange.notes.push_back("image of " + std::to_string(m_image.size()) + " bytes in " +
                              std::to_string(m_records) + " records");
     exchange.transfer = std::move(t);

@@ -54,3 +54,14 @@ std::string UpgradePrinter::WaitForBootDevice(const char* vendorId, uint32_t wai
         WaitFixed(pollMs);
     }
 }
+
+bool UpgradePrinter::WriteBootSwitch(CommLayer& comm, const unsigned char* command, size_t length) {
+    constexpr const char* kWhere = "EnterUSBBootDirectModeOnUSB";
+    Log::WriteLog(kWhere, "Sending command to enter in USB Boot Direct mode...");
+    unsigned error = 0;
+    if (comm.Write(command, static_cast<unsigned>(length), &error) != length || error != 0) {
+        Log::WriteLog(kWhere, "Error USB Boot Direct mode");
+        return false;
+    }
+    return true;
+}

@@ -159,13 +159,9 @@ bool UpgradePrinter_RenesasBoot::BootDialogue(CommLayer& comm, UpgradeDataInfo& 
 
 bool UpgradePrinter_RenesasBoot::EnterUSBBootDirectModeOnUSB(CommLayer& comm) {
     constexpr const char* kWhere = "EnterUSBBootDirectModeOnUSB";
-    Log::WriteLog(kWhere, "Sending command to enter in USB Boot Direct mode...");
-    unsigned error = 0;
-    if (comm.Write(kUsbBootDirect.data(), kUsbBootDirect.size(), &error) != kUsbBootDirect.size() ||
-        error != 0) {
-        Log::WriteLog(kWhere, "Error USB Boot Direct mode");
+    if (!WriteBootSwitch(comm, kUsbBootDirect.data(), kUsbBootDirect.size()))
         return false;
-    }
+    unsigned error = 0;
     std::string answer;
     const uint64_t deadline = DeadlineAfter(static_cast<uint64_t>(kBootDirectAnswerMs) * m_timeMultiplier);
     std::array<unsigned char, 16> buffer{};

@@ -139,15 +139,7 @@ bool UpgradePrinter_ModeU6::CheckImageForMode(const FirmwareImage& image, CommLa
 }
 
 bool UpgradePrinter_ModeU6::EnterUSBBootDirectModeOnUSB(CommLayer& comm) {
-    constexpr const char* kWhere = "EnterUSBBootDirectModeOnUSB";
-    Log::WriteLog(kWhere, "Sending command to enter in USB Boot Direct mode...");
-    unsigned error = 0;
-    if (comm.Write(kEnterBootCommand.data(), kEnterBootCommand.size(), &error) != kEnterBootCommand.size() ||
-        error != 0) {
-        Log::WriteLog(kWhere, "Error USB Boot Direct mode");
-        return false;
-    }
-    return true;
+    return WriteBootSwitch(comm, kEnterBootCommand.data(), kEnterBootCommand.size());
 }
 
 UpgradePrinter::Step UpgradePrinter_ModeU6::PrinterStart(CommLayer& comm, const PSWFile& psw) {

@@ -185,6 +185,9 @@ protected:
     // attempts 5 s apart, then 5 s for the printer), handshake, the printer's release and the release
     // check. Finish: the user kept the printer's release.
     [[nodiscard]] Step CheckReleaseInPrinterFirmware(CommLayer& comm, const std::string& packageRelease);
+    // Tells the printer's firmware to restart into its boot loader; false (after its log line) when the
+    // command could not be written.
+    [[nodiscard]] static bool WriteBootSwitch(CommLayer& comm, const unsigned char* command, size_t length);
     // The first device of a boot loader's vendor ("vid|pid|serial"), looked for every pollMs until
     // waitMs × the time multiplier; empty after that.
     [[nodiscard]] std::string WaitForBootDevice(const char* vendorId, uint32_t waitMs, uint32_t pollMs) const;
