@@ -4,12 +4,14 @@
 #include "firmware/ModuleData.h"
 #include "firmware/PSWComponents.h"
 #include "firmware/PSWFile.h"
+#include "gui/jobs/JobHandover.h"
 #include "gui/jobs/RunDeviceJob.h"
 #include "model/PrinterData.h"
 #include "transport/CommPortSettings.h"
 #include "upgrade/UpgradeSession.h"
 #include "upgrade/UpgradeStop.h"
 
+#include <QCoreApplication>
 #include <QMetaMethod>
 #include <QMetaType>
 
@@ -92,6 +94,18 @@ void UpgradeDeviceController::ShowDialogInMainThread() {
     if (isStopping())
         return;
     emit showDialog();
+    declareAnswerHandedOver();
+}
+
+// The main thread read this call's arguments on the worker's stack before Qt woke the worker, and Qt's
+// wake-up is invisible to ThreadSanitizer: a second blocking call, run by the main thread after the
+// first, declares the handover. Other builds need nothing here.
+void UpgradeDeviceController::declareAnswerHandedOver() {
+#if defined(__SANITIZE_THREAD__)
+    QMetaObject::invokeMethod(
+        this, [this] { job_handover::release(this); }, Qt::BlockingQueuedConnection);
+    job_handover::acquire(this);
+#endif
 }
 
 int UpgradeDeviceController::AskInMainThread(const QString& title, const QString& text) {
@@ -152,6 +166,8 @@ void UpgradeDeviceController::StopAndWait(const std::function<void()>& serve) {
     m_stopping.store(true);
     // Never cut a transfer: the upgrade ends at its next step boundary.
     RequestUpgradeStop();
-    while (!waitThread(kStopPollMs))
+    while (!waitThread(kStopPollMs)) {
         serve();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
 }

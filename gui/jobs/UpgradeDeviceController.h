@@ -87,6 +87,8 @@ signals:
     void changeWaitingLabel();
 
 private:
+    void declareAnswerHandedOver();
+
     mutable std::mutex m_mutex;
     QString m_questionTitle;
     QString m_question;
