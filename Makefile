@@ -6,11 +6,12 @@ ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 TSAN_BUILD_DIR ?= build-tsan
 FUZZ_SECONDS   ?= 10
+FUZZ_LONG_SECONDS ?= 600
 JOBS           ?= $(shell nproc)
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build run test test-normal test-asan test-tsan test-fuzz bench format clean
+.PHONY: all deps build run test test-normal test-asan test-tsan test-fuzz fuzz-long bench format clean
 
 all: build
 
@@ -68,6 +69,12 @@ $(FUZZ_BUILD_DIR)/build.ninja:
 test-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 	scripts/fuzz-smoke.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
+
+# The campaign: every target FUZZ_LONG_SECONDS under ASan+UBSan, FUZZ_JOBS at a time; the corpora kept in
+# fuzz/corpus are replaced by the merged, minimized ones (commit them).
+fuzz-long: deps $(FUZZ_BUILD_DIR)/build.ninja
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	scripts/fuzz-long.sh $(FUZZ_BUILD_DIR) $(FUZZ_LONG_SECONDS)
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
