@@ -5,13 +5,16 @@ BUILD_DIR      ?= build
 ASAN_BUILD_DIR ?= build-asan
 FUZZ_BUILD_DIR ?= build-fuzz
 TSAN_BUILD_DIR ?= build-tsan
+DEB_BUILD_DIR  ?= build-deb
+PREFIX         ?= /usr/local
 FUZZ_SECONDS   ?= 10
 FUZZ_LONG_SECONDS ?= 600
 JOBS           ?= $(shell nproc)
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build run test test-normal test-asan test-tsan test-fuzz fuzz-long bench format clean
+.PHONY: all deps build run install uninstall deb test test-normal test-asan test-tsan test-fuzz test-package fuzz-long \
+	bench format clean
 
 all: build
 
@@ -28,8 +31,20 @@ build: deps $(BUILD_DIR)/build.ninja
 run: build
 	scripts/run.sh $(BUILD_DIR) $(PRINTER)
 
+# The installed files are listed in $(BUILD_DIR)/install_manifest.txt, which uninstall removes.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || { echo "nothing installed from $(BUILD_DIR)" >&2; exit 1; }
+	xargs -d '\n' rm -fv < $(BUILD_DIR)/install_manifest.txt
+
+# The Debian packages, built with the distribution's hardening flags into $(DEB_BUILD_DIR)/packages.
+deb: deps
+	scripts/build-deb.sh $(DEB_BUILD_DIR)
+
 test: build
-	$(MAKE) --no-print-directory test-normal test-asan test-tsan test-fuzz
+	$(MAKE) --no-print-directory test-normal test-asan test-tsan test-fuzz test-package
 
 test-normal:
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
@@ -71,10 +86,13 @@ test-fuzz: deps $(FUZZ_BUILD_DIR)/build.ninja
 	scripts/fuzz-smoke.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS)
 
 # The campaign: every target FUZZ_LONG_SECONDS under ASan+UBSan, FUZZ_JOBS at a time; the corpora kept in
-# fuzz/corpus are replaced by the merged, minimized ones (commit them).
+# fuzz/corpus gain the inputs that add coverage (commit them).
 fuzz-long: deps $(FUZZ_BUILD_DIR)/build.ninja
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 	scripts/fuzz-long.sh $(FUZZ_BUILD_DIR) $(FUZZ_LONG_SECONDS)
+
+test-package: deb
+	scripts/check-package.sh $(DEB_BUILD_DIR)
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
@@ -83,4 +101,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR) $(TSAN_BUILD_DIR) $(DEB_BUILD_DIR)

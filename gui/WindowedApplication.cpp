@@ -39,6 +39,8 @@ void ArmTestQuitTimer(MainWindow& window) {
 
 int RunWindowedApplication(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Desktops (Wayland's app id, the dock) match the window to its installed desktop entry by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velmar.Dalvora"));
     QTranslator translator;
     InstallTranslation(app, translator);
     MainWindow window(argc, argv);

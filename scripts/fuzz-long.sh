@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The fuzzing campaign: every target for SECONDS on its seeds plus the corpus kept in the repo, then the
-# corpus merged back into fuzz/corpus/<target> keeping only inputs that add coverage. Findings are left
+# inputs that add coverage merged into fuzz/corpus/<target>. Findings are left
 # in OUT_DIR/<target>/ as crash-*, leak-*, timeout-* or oom-* files; a summary per target ends the run.
 set -euo pipefail
 
@@ -27,11 +27,11 @@ run_target() {
     minimize "$target" "$name" "$work"
 }
 
+# Campaign inputs join the kept corpus only when they add coverage to it; its named seeds stay.
 minimize() {
     local target=$1 name=$2 work=$3 kept="$source_dir/fuzz/corpus/$name"
-    mkdir -p "$work/min"
-    "$target" -merge=1 -timeout=10 -rss_limit_mb=2048 "$work/min" "$work/corpus" >"$work/merge.log" 2>&1
-    rm -rf "$kept" && mkdir -p "$kept" && cp "$work/min/." -r "$kept/"
+    mkdir -p "$kept"
+    "$target" -merge=1 -timeout=10 -rss_limit_mb=2048 "$kept" "$work/corpus" >"$work/merge.log" 2>&1
 }
 
 summary() {

@@ -1,6 +1,8 @@
 // Command-line parsing; see Options.h.
 #include "sim/Options.h"
 
+#include <filesystem>
+
 #ifndef DALVORA_SIM_PROFILE_DIR
 #define DALVORA_SIM_PROFILE_DIR "sim/profiles"
 #endif
@@ -94,7 +96,23 @@ Options ParseOptions(const std::vector<std::string>& args) {
     return o;
 }
 
+// An installed simulator finds its profiles beside it, relative to its own path, so that a package
+// unpacked anywhere works too; a simulator in the build tree has none there and uses the tree's.
+static std::string InstalledProfile(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    const std::filesystem::path path =
+        self.parent_path().parent_path() / "share/dalvora-printer-sim/profiles" / (name + ".json");
+    return std::filesystem::is_regular_file(path, error) ? path.string() : std::string();
+}
+
 std::string ResolveProfilePath(const std::string& profile) {
+    if (profile != "default" && profile != "minimal" && profile != "large")
+        return profile;
+    if (std::string installed = InstalledProfile(profile); !installed.empty())
+        return installed;
     if (profile == "default" || profile == "minimal")
         return std::string(DALVORA_SIM_PROFILE_DIR) + "/" + profile + ".json";
     if (profile == "large")
