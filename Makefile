@@ -13,7 +13,7 @@ JOBS           ?= $(shell nproc)
 
 export QT_QPA_PLATFORM ?= offscreen
 
-.PHONY: all deps build run install uninstall deb test test-normal test-asan test-tsan test-fuzz test-package fuzz-long \
+.PHONY: all deps build run install uninstall deb test test-normal test-asan test-tsan test-fuzz test-package fuzz-long coverage \
 	bench format clean
 
 all: build
@@ -93,6 +93,10 @@ fuzz-long: deps $(FUZZ_BUILD_DIR)/build.ninja
 
 test-package: deb
 	scripts/check-package.sh $(DEB_BUILD_DIR)
+
+# Line and branch coverage of the core libraries from the normal suite (gcovr), in build-coverage/coverage.
+coverage: deps
+	scripts/coverage.sh build-coverage
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
