@@ -23,6 +23,16 @@ for target in "${targets[@]}"; do
     if [ -d "$build_dir/fuzz/corpus/$name" ]; then
         cp -r "$build_dir/fuzz/corpus/$name/." "$corpus/"
     fi
+    # Inputs that once crashed a target run first, each by itself.
+    regressions=("$source_dir/fuzz/regressions/$name"/*)
+    if [ ${#regressions[@]} -gt 0 ]; then
+        echo "fuzz smoke: $name regressions (${#regressions[@]})"
+        "$target" -timeout=10 -rss_limit_mb=2048 "${regressions[@]}" > "$work/$name.regressions.log" 2>&1 || {
+            tail -n 60 "$work/$name.regressions.log" >&2
+            echo "fuzz smoke FAILED: $name regression" >&2
+            exit 1
+        }
+    fi
     echo "fuzz smoke: $name (${seconds}s)"
     "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
         -artifact_prefix="$work/" "$corpus" > "$work/$name.log" 2>&1 || {
