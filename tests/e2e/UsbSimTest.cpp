@@ -1,14 +1,23 @@
 // The real dalvora as the host of the simulated USB printer: `dalvora-printer-sim --usb -- dalvora ...`
 // runs it under umockdev's preload, so the product's real libusb path finds the printer the profile
-// describes and lists it (the sessions over USB are in SessionTest and SendTcfxTest); and a simulator
-// started alone serves a program started by umockdev-wrapper by hand.
+// describes and lists it (the sessions over USB are in SessionTest and SendTcfxTest), and tells a user
+// who may not open it why; a simulator started alone serves a program started by umockdev-wrapper by
+// hand; and lsusb, as a user would try it, reads the whole printer.
 #include "tests/e2e/SimPrinter.h"
 #include "transport/ProductIds.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
+
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -23,6 +32,16 @@ std::string ProfileWithUsb(const std::string& usb) {
     return R"({"name": "Usb-E2E", "gsi": "0x141", "firmware": "E2E FW 1.0", "baud": 9600, "usb": )" + usb +
            R"(, "items": [{"id": 1, "kind": "list", "text": "Speed", "first": 0, "elements": ["A", "B"],
                           "default": 0, "current": 0}]})";
+}
+
+// The program's path when it is installed (on PATH), else empty.
+std::string Installed(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0)
+            return dir + "/" + name;
+    return {};
 }
 
 } // namespace
@@ -66,4 +85,60 @@ TEST(UsbSim, AServingSimulatorIsReachedThroughUmockdevWrapper) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + kVid + "|0101|SIM000001\n\n");
     }
+}
+
+// The simulator runs as a user who is not root (root opens any node) and the host program takes that
+// user's access to the printer's node away: the listing reports the failure as it always did, and adds
+// which node it is and where the access comes from.
+TEST(UsbSim, APrinterTheUserMayNotOpenIsExplained) {
+    std::vector<std::string> asUser;
+    if (::geteuid() == 0) {
+        const std::string setpriv = Installed("setpriv");
+        if (setpriv.empty())
+            GTEST_SKIP() << "running as root without setpriv to drop the privileges";
+        asUser = {setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"};
+    }
+    // The testbed lives in TMPDIR, which that user must be able to write.
+    TempDir dir;
+    const std::string tmp = dir.file("tmp");
+    std::filesystem::create_directory(tmp);
+    std::filesystem::permissions(
+        dir.path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                        std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                        std::filesystem::perms::others_exec);
+    std::filesystem::permissions(tmp, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    std::vector<std::string> args = {
+        DALVORA_SIM_BINARY,
+        "--usb",
+        "--",
+        "sh",
+        "-c",
+        R"(chmod 0 "$UMOCKDEV_DIR"/dev/bus/usb/*/* && exec "$0" --usbdevlist -v)",
+        DALVORA_BINARY};
+    args.insert(args.begin(), asUser.begin(), asUser.end());
+    ProcessOptions options;
+    options.env = {{"TMPDIR", tmp}};
+    const ProcessResult r = RunProcess(args.front(), {args.begin() + 1, args.end()}, options);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("LIST USB DEVICES:\n\n"));
+    EXPECT_THAT(r.out, HasSubstr("Couldn't open device(Access denied (insufficient permissions))"));
+    EXPECT_THAT(r.out, ContainsRegex("No permission to open USB device /dev/bus/usb/[0-9]+/[0-9]+: see the "
+                                     "udev rule 70-dalvora.rules installed with dalvora, or run as a user "
+                                     "at the seat"));
+}
+
+// lsusb -v asks endpoint 0 for every descriptor, each string and the device status, and shows the
+// strings from sysfs as well.
+TEST(UsbSim, LsusbReadsTheWholePrinter) {
+    const std::string lsusb = Installed("lsusb");
+    if (lsusb.empty())
+        GTEST_SKIP() << "lsusb (usbutils) is not installed";
+    const ProcessResult r =
+        RunProcess(DALVORA_SIM_BINARY, {"--usb", "--", lsusb, "-v", "-d", kVid + ":0101"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("cannot read device status"))) << r.err;
+    EXPECT_THAT(r.out, ContainsRegex("iManufacturer +1 Velmar\n"));
+    EXPECT_THAT(r.out, ContainsRegex("iProduct +2 Dalvora-Sim\n"));
+    EXPECT_THAT(r.out, ContainsRegex("iSerial +3 SIM000001\n"));
+    EXPECT_THAT(r.out, ContainsRegex("Device Status: +0x0000"));
 }

@@ -4,14 +4,9 @@
 #include "comm/CommLayer.h"
 #include "tests/transport/usb/UsbFixture.h"
 
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <gmock/gmock.h>
-
-#include <thread>
 
 using ::testing::ElementsAre;
 
@@ -67,18 +62,7 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     CommPortSettings settings;
     bool parsed = false;
     int opened = -1;
-    // On a thread that may not override file permissions, as an ordinary user's program: root would
-    // open a device node whatever its mode. Capabilities belong to each thread; the others keep theirs.
-    bool dropped = false;
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-        if (syscall(SYS_capget, &header, data) != 0)
-            return;
-        data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH)); // both below 32
-        dropped = syscall(SYS_capset, &header, data) == 0;
-        if (!dropped)
-            return;
+    const bool dropped = WithoutPermissionOverride([&] {
         testing::internal::CaptureStdout();
         RunUsbDeviceList();
         listed = testing::internal::GetCapturedStdout();
@@ -88,7 +72,7 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
         ComPortUsbIntPRN port;
         opened = port.OpenUsb(vid.c_str(), "0101", "R2", true);
         port.Close();
-    }).join();
+    });
     if (!dropped)
         GTEST_SKIP() << "cannot give up the right to override file permissions";
     EXPECT_EQ(listed, "LIST USB DEVICES:\n" + vid + "|0101|R2\n\n");
