@@ -1,6 +1,7 @@
 // The device lists over emulated USB devices: the frame layer's byte-order sorting and scanner
 // product filter, and the command line's list and "ANY" in bus order.
 #include "app/CmdLineOperations.h"
+#include "base/CmdConsole.h"
 #include "comm/CommLayer.h"
 #include "tests/transport/usb/UsbFixture.h"
 
@@ -62,6 +63,7 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     CommPortSettings settings;
     bool parsed = false;
     int opened = -1;
+    std::string console;
     const bool dropped = WithoutPermissionOverride([&] {
         testing::internal::CaptureStdout();
         RunUsbDeviceList();
@@ -69,9 +71,14 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
         UsbPrinterLines(kUsbListCapacity, &error);
         parsed = ParseDeviceText(COMM_USB_PRN, "ANY", &settings);
         // The same kind of printer, locked, listed first: the chosen one still opens.
+        // It says which node it passed over, and why.
+        CmdConsole::iShowToVideo = 1;
+        testing::internal::CaptureStdout();
         ComPortUsbIntPRN port;
         opened = port.OpenUsb(vid.c_str(), "0101", "R2", true);
         port.Close();
+        console = testing::internal::GetCapturedStdout();
+        CmdConsole::iShowToVideo = 0;
     });
     if (!dropped)
         GTEST_SKIP() << "cannot give up the right to override file permissions";
@@ -80,4 +87,6 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     EXPECT_TRUE(parsed);
     EXPECT_EQ(settings.usbDeviceName, vid + "|0101|R2");
     EXPECT_EQ(opened, 0);
+    EXPECT_THAT(console, ::testing::HasSubstr("No permission to open USB device " + locked.DevNode() +
+                                              ": see the udev rule 70-dalvora.rules"));
 }
