@@ -21,6 +21,7 @@ struct BootIdentity {
     uint16_t vid = 0;
     uint16_t pid = 0;
     std::optional<std::string> serial;
+    std::optional<std::string> manufacturer, product; // nullopt: no such string descriptor
     uint8_t deviceClass = 0xFF;
     uint8_t interfaceClass = 0xFF;
     // Bulk byte stream (an IN transfer takes what waits); false: each answer completes one transfer.

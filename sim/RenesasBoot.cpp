@@ -48,6 +48,8 @@ BootIdentity RenesasBootDevice::Identity() const {
     id.vid = kVendorId;
     id.pid = static_cast<uint16_t>(m_boot.pid);
     id.serial = m_boot.serial;
+    id.manufacturer = "Renesas Electronics";
+    id.product = "USB Boot Direct";
     return id;
 }
 

@@ -21,6 +21,8 @@ BootIdentity SilabsBootDevice::Identity() const {
     id.vid = kVendorId;
     id.pid = kProductId;
     id.serial = m_boot.serial;
+    id.manufacturer = "Silicon Laboratories";
+    id.product = "USB HID Boot Loader";
     id.deviceClass = 0;
     id.interfaceClass = 3;
     id.hid = true;

@@ -17,9 +17,12 @@ namespace sim {
 
 class UsbLink final : public Link {
 public:
-    // Creates the testbed and plugs the printer in; throws TransportError (TcpTransport.h), also in a
-    // build without umockdev.
-    explicit UsbLink(const UsbSection& usb);
+    // The maker's name in the printer's manufacturer string.
+    static constexpr const char* kManufacturer = "Velmar";
+
+    // Creates the testbed and plugs the printer in, its product string being `product` (the profile's
+    // name); throws TransportError (TcpTransport.h), also in a build without umockdev.
+    UsbLink(const UsbSection& usb, const std::string& product);
     ~UsbLink() override;
 
     // Readable while host bytes or host events wait.

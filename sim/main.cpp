@@ -45,7 +45,7 @@ std::string AddLinks(sim::Server& server, const sim::Options& options, const sim
     }
     std::string usbRoot;
     if (options.usb) {
-        auto usb = std::make_unique<sim::UsbLink>(profile.usb);
+        auto usb = std::make_unique<sim::UsbLink>(profile.usb, profile.name);
         usbRoot = usb->RootDir();
         std::fprintf(announce, "listening usb %s %s\n", usb->DeviceName().c_str(), usbRoot.c_str());
         server.AddUsb(std::move(usb));

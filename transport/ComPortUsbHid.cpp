@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/Log.h"
 #include "transport/UsbLibusb.h"
+#include "transport/UsbPermission.h"
 
 #include <algorithm>
 #include <climits>
@@ -79,6 +80,10 @@ int ComPortUsbHid::Open() {
         else
             SetLastErrorText("Not a USB id pair: VID: %s PID: %s", m_vid.c_str(), m_pid.c_str());
         Log::WriteLog(kWhere, m_lastError);
+        // hidapi passes over a device it may not open as if it were not there: say why it is missing.
+        if (vid && pid)
+            if (const std::optional<std::string> node = UnopenableUsbNode(*vid, *pid))
+                ReportUsbPermission(kWhere, *node);
         if (!EndLibrary())
             Log::WriteLog(kWhere, "The HID library did not end cleanly");
         return false;

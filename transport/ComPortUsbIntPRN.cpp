@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Log.h"
 #include "transport/ProductIds.h"
+#include "transport/UsbPermission.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -128,6 +129,8 @@ bool ComPortUsbIntPRN::FindMatching(const char* where, const std::string& vid, c
                               ? "Couldn't open device(Access denied (insufficient permissions))"
                               : "Couldn't open device";
             Log::WriteLogP(where, "%s", openFailure);
+            if (opened == LIBUSB_ERROR_ACCESS)
+                ReportUsbPermission(where, UsbDevNode(device));
             continue;
         }
         UsbHandle handle(raw);

@@ -4,6 +4,7 @@
 
 #include "base/Log.h"
 #include "transport/ProductIds.h"
+#include "transport/UsbPermission.h"
 
 #include <cstdio>
 
@@ -49,6 +50,8 @@ std::optional<USBDevice> DescribeDevice(libusb_device* device, const libusb_devi
                                ? "Couldn't open device(Access denied (insufficient permissions))"
                                : "Couldn't open device";
         Log::WriteLogP("GetDeviceListBase", "%s", text);
+        if (opened == LIBUSB_ERROR_ACCESS)
+            ReportUsbPermission("GetDeviceListBase", UsbDevNode(device));
         SetError(error, text);
         return std::nullopt;
     }

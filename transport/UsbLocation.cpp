@@ -3,6 +3,7 @@
 #include "transport/ComPortUsbIntPRN.h"
 
 #include "base/Log.h"
+#include "transport/UsbPermission.h"
 
 #include <cstring>
 
@@ -43,6 +44,8 @@ bool ComPortUsbIntPRN::ForEachIdentifiedDevice(const char* where, const std::str
             Log::WriteLog(where, opened == LIBUSB_ERROR_ACCESS
                                      ? "Couldn't open device(Access denied (insufficient permissions))"
                                      : "Couldn't open device");
+            if (opened == LIBUSB_ERROR_ACCESS)
+                ReportUsbPermission(where, UsbDevNode(device));
             continue;
         }
         std::optional<std::string> serial;

@@ -238,6 +238,8 @@ long EmulatedUsbDevice::Dispatch(UMockdevIoctlClient* client, unsigned long requ
     case USBDEVFS_CLAIMINTERFACE:
     case USBDEVFS_RELEASEINTERFACE:
         return Claim(client, request, arg, err);
+    case USBDEVFS_SETINTERFACE:
+        return SetInterface(arg, err);
     case USBDEVFS_GETDRIVER:
         return GetDriver(arg, err);
     case USBDEVFS_IOCTL:
@@ -292,6 +294,24 @@ long EmulatedUsbDevice::Claim(UMockdevIoctlClient* client, unsigned long request
         return -1;
     }
     m_claimedBy[interface] = client;
+    return 0;
+}
+
+long EmulatedUsbDevice::SetInterface(UMockdevIoctlData* arg, int* err) {
+    UMockdevIoctlData* data = ResolveStruct(arg, sizeof(usbdevfs_setinterface));
+    if (data == nullptr) {
+        *err = EFAULT;
+        return -1;
+    }
+    usbdevfs_setinterface choice;
+    memcpy(&choice, data->data, sizeof choice);
+    g_object_unref(data);
+    // Every interface has only its alternate setting 0.
+    if (choice.interface >= m_setup.interfaceClasses.size() || !m_setup.configured ||
+        choice.altsetting != 0) {
+        *err = EINVAL;
+        return -1;
+    }
     return 0;
 }
 

@@ -22,6 +22,8 @@ struct UsbDeviceSetup {
     uint8_t deviceClass = 7;                     // 0: the class is given per interface
     std::vector<uint8_t> interfaceClasses = {7}; // one interface each; interface 0 carries the bulk pair
     std::optional<std::string> serial;           // nullopt: no serial-number descriptor
+    std::optional<std::string> manufacturer;     // nullopt: no manufacturer string
+    std::optional<std::string> product;          // nullopt: no product string
     bool inEndpointFirst = true;                 // order of the two endpoints of interface 0
     bool configured = true; // false: unconfigured, no active configuration descriptor can be read
     // Non-empty: interface 0 is a HID interface (class 3) with this report descriptor, its endpoint pair
@@ -114,6 +116,7 @@ private:
     long GetDriver(UMockdevIoctlData* arg, int* err);
     long DriverCommand(UMockdevIoctlData* arg, int* err);
     long Claim(UMockdevIoctlClient* client, unsigned long request, UMockdevIoctlData* arg, int* err);
+    long SetInterface(UMockdevIoctlData* arg, int* err);
     // Takes the client's interfaces and transfers away; the transfers are for the caller to release.
     std::vector<Urb> ForgetClient(UMockdevIoctlClient* client);
     void CompleteControl(Urb& urb);

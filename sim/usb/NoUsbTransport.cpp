@@ -6,7 +6,7 @@ namespace sim {
 
 struct UsbLink::Impl {};
 
-UsbLink::UsbLink(const UsbSection&) {
+UsbLink::UsbLink(const UsbSection&, const std::string&) {
     throw TransportError("usb: this simulator was built without umockdev (libumockdev-dev)");
 }
 

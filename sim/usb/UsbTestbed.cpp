@@ -1,6 +1,8 @@
 // The testbed and its sysfs records; see UsbTestbed.h.
 #include "sim/usb/UsbTestbed.h"
 
+#include "sim/usb/UsbDescriptors.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,21 @@ std::string Format(const char* format, int value) {
     return text;
 }
 
+// A text attribute in umockdev's record format ("A: name=value"), ending in a newline as the kernel
+// writes every text attribute; the record escapes backslashes and newlines.
+std::string Attribute(const std::string& name, const std::string& value) {
+    std::string line = "A: " + name + "=";
+    for (char c : value) {
+        if (c == '\\')
+            line += "\\\\";
+        else if (c == '\n')
+            line += "\\n";
+        else
+            line += c;
+    }
+    return line + "\\n\n";
+}
+
 // One device in umockdev's record format: udev properties (E), text (A) and binary (H) attributes.
 std::string DeviceRecord(const std::string& sysPath, const EmulatedUsbDevice& device) {
     const UsbDeviceSetup& setup = device.Setup();
@@ -34,13 +51,30 @@ std::string DeviceRecord(const std::string& sysPath, const EmulatedUsbDevice& de
     r += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
     r += "E: DEVNAME=" + device.DevNode() + "\n";
     r += "E: BUSNUM=" + Format("%03d", setup.bus) + "\nE: DEVNUM=" + Format("%03d", device.Devnum()) + "\n";
-    r += "A: busnum=" + std::to_string(setup.bus) + "\nA: devnum=" + std::to_string(device.Devnum()) + "\n";
-    r += "A: idVendor=" + Format("%04x", setup.vid) + "\nA: idProduct=" + Format("%04x", setup.pid) + "\n";
-    r += "A: bDeviceClass=" + Format("%02x", setup.deviceClass) + "\n";
-    r += "A: bNumConfigurations=1\nA: speed=12\n";
-    r += std::string("A: bConfigurationValue=") + (setup.configured ? "1" : "") + "\n";
+    r +=
+        Attribute("busnum", std::to_string(setup.bus)) + Attribute("devnum", std::to_string(device.Devnum()));
+    r += Attribute("devpath", std::to_string(setup.port));
+    r += Attribute("idVendor", Format("%04x", setup.vid)) + Attribute("idProduct", Format("%04x", setup.pid));
+    r += Attribute("bcdDevice", "0100") + Attribute("version", " 2.00");
+    r += Attribute("bDeviceClass", Format("%02x", setup.deviceClass));
+    r += Attribute("bDeviceSubClass", "00") + Attribute("bDeviceProtocol", "00");
+    r += Attribute("bMaxPacketSize0", "64") + Attribute("bNumConfigurations", "1");
+    r += Attribute("speed", "12") + Attribute("maxchild", "0");
+    r += Attribute("bmAttributes", "80") + Attribute("bMaxPower", "100mA");
+    // An unconfigured device's configuration attributes are empty, without even a newline.
+    if (setup.configured) {
+        r += Attribute("bConfigurationValue", "1");
+        r += Attribute("bNumInterfaces", Format("%2d", static_cast<int>(setup.interfaceClasses.size())));
+    } else {
+        r += "A: bConfigurationValue=\nA: bNumInterfaces=\n";
+    }
+    // The kernel shows the strings as the device's descriptors give them.
+    if (setup.manufacturer)
+        r += Attribute("manufacturer", usbdesc::DescriptorText(*setup.manufacturer));
+    if (setup.product)
+        r += Attribute("product", usbdesc::DescriptorText(*setup.product));
     if (setup.serial)
-        r += "A: serial=" + *setup.serial + "\n";
+        r += Attribute("serial", usbdesc::DescriptorText(*setup.serial));
     r += "H: descriptors=" + Hex(device.Descriptors()) + "\n";
     return r;
 }
@@ -94,7 +128,11 @@ EmulatedUsbDevice& UsbTestbed::Plug(const UsbDeviceSetup& setup, UsbHostObserver
 void UsbTestbed::Unplug(EmulatedUsbDevice& device) {
     device.Disconnect();
     const std::string sysPath = SysPath(device);
-    umockdev_testbed_uevent(m_testbed, sysPath.c_str(), "remove");
+    // umockdev builds the uevent with libudev, which finds the device in the testbed only under the
+    // preload. Elsewhere (the simulator itself) it looks at the machine's own sysfs, prints "No such
+    // device" and sends nothing; the simulator's hosts find the devices by listing the mocked sysfs.
+    if (InMockEnvironment())
+        umockdev_testbed_uevent(m_testbed, sysPath.c_str(), "remove");
     umockdev_testbed_remove_device(m_testbed, sysPath.c_str());
     std::error_code ignored;
     std::filesystem::remove(m_root + device.DevNode(), ignored);
@@ -117,8 +155,9 @@ void UsbTestbed::AddRootHub(int bus) {
     std::string r = "P: /devices/" + name + "\n";
     r += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
     r += "E: DEVNAME=/dev/bus/usb/" + Format("%03d", bus) + "/001\n";
-    r += "A: busnum=" + std::to_string(bus) + "\nA: devnum=1\nA: idVendor=1d6b\nA: idProduct=0002\n";
-    r += "A: bDeviceClass=09\nA: bConfigurationValue=1\nA: speed=480\n";
+    r += Attribute("busnum", std::to_string(bus)) + Attribute("devnum", "1") + Attribute("devpath", "0");
+    r += Attribute("idVendor", "1d6b") + Attribute("idProduct", "0002") + Attribute("bDeviceClass", "09");
+    r += Attribute("bConfigurationValue", "1") + Attribute("speed", "480");
     r += "H: descriptors=" + Hex(descriptors) + "\n";
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(m_testbed, r.c_str(), &error)) {

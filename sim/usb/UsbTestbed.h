@@ -30,7 +30,8 @@ public:
     // Sets the device up completely (node, request handler, observer, sysfs) and then announces it, so
     // a host that finds it at once already reaches the observer.
     EmulatedUsbDevice& Plug(const UsbDeviceSetup& setup, UsbHostObserver* observer = nullptr);
-    // Announces the removal, then takes the device away; the reference is invalid afterwards.
+    // Announces the removal (under the preload only, where umockdev can), then takes the device away;
+    // the reference is invalid afterwards.
     void Unplug(EmulatedUsbDevice& device);
 
 private:

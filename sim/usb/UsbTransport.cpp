@@ -19,8 +19,10 @@
 namespace sim {
 namespace {
 
-UsbDeviceSetup SetupFrom(const UsbSection& usb) {
+UsbDeviceSetup SetupFrom(const UsbSection& usb, const std::string& product) {
     UsbDeviceSetup setup;
+    setup.manufacturer = UsbLink::kManufacturer;
+    setup.product = product;
     setup.vid = static_cast<uint16_t>(usb.vid);
     setup.pid = static_cast<uint16_t>(usb.pid);
     setup.serial = usb.serial;
@@ -41,8 +43,8 @@ struct HostItem {
 } // namespace
 
 struct UsbLink::Impl final : UsbHostObserver {
-    explicit Impl(const UsbSection& usb)
-        : setup(SetupFrom(usb)), wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    Impl(const UsbSection& usb, const std::string& product)
+        : setup(SetupFrom(usb, product)), wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
         if (wake < 0)
             throw TransportError(std::string("usb: eventfd: ") + std::strerror(errno));
         try {
@@ -101,7 +103,8 @@ struct UsbLink::Impl final : UsbHostObserver {
     EmulatedUsbDevice* device = nullptr; // null while unplugged
 };
 
-UsbLink::UsbLink(const UsbSection& usb) : m_impl(std::make_unique<Impl>(usb)) {
+UsbLink::UsbLink(const UsbSection& usb, const std::string& product)
+    : m_impl(std::make_unique<Impl>(usb, product)) {
     Log::WriteLogP("UsbLink", "%s at %s", DeviceName().c_str(), DevNode().c_str());
 }
 
@@ -161,6 +164,8 @@ void UsbLink::PlugBootDevice(const BootIdentity& identity) {
     boot.vid = identity.vid;
     boot.pid = identity.pid;
     boot.serial = identity.serial;
+    boot.manufacturer = identity.manufacturer;
+    boot.product = identity.product;
     boot.deviceClass = identity.deviceClass;
     boot.interfaceClasses = {identity.interfaceClass};
     boot.streamInput = identity.streamInput;

@@ -1,14 +1,22 @@
 // The real dalvora as the host of the simulated USB printer: `dalvora-printer-sim --usb -- dalvora ...`
 // runs it under umockdev's preload, so the product's real libusb path finds the printer the profile
-// describes and lists it (the sessions over USB are in SessionTest and SendTcfxTest); and a simulator
-// started alone serves a program started by umockdev-wrapper by hand.
+// describes and lists it (the sessions over USB are in SessionTest and SendTcfxTest); a simulator
+// started alone serves a program started by umockdev-wrapper by hand; and lsusb, as a user would try
+// it, reads the whole printer.
 #include "tests/e2e/SimPrinter.h"
 #include "transport/ProductIds.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
+#include <unistd.h>
+
+using ::testing::ContainsRegex;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -23,6 +31,16 @@ std::string ProfileWithUsb(const std::string& usb) {
     return R"({"name": "Usb-E2E", "gsi": "0x141", "firmware": "E2E FW 1.0", "baud": 9600, "usb": )" + usb +
            R"(, "items": [{"id": 1, "kind": "list", "text": "Speed", "first": 0, "elements": ["A", "B"],
                           "default": 0, "current": 0}]})";
+}
+
+// The program's path when it is installed (on PATH), else empty.
+std::string Installed(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path != nullptr ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0)
+            return dir + "/" + name;
+    return {};
 }
 
 } // namespace
@@ -66,4 +84,20 @@ TEST(UsbSim, AServingSimulatorIsReachedThroughUmockdevWrapper) {
         EXPECT_EQ(r.exitCode, 0) << r.err;
         EXPECT_EQ(r.out, "LIST USB DEVICES:\n" + kVid + "|0101|SIM000001\n\n");
     }
+}
+
+// lsusb -v asks endpoint 0 for every descriptor, each string and the device status, and shows the
+// strings from sysfs as well.
+TEST(UsbSim, LsusbReadsTheWholePrinter) {
+    const std::string lsusb = Installed("lsusb");
+    if (lsusb.empty())
+        GTEST_SKIP() << "lsusb (usbutils) is not installed";
+    const ProcessResult r =
+        RunProcess(DALVORA_SIM_BINARY, {"--usb", "--", lsusb, "-v", "-d", kVid + ":0101"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.err, Not(HasSubstr("cannot read device status"))) << r.err;
+    EXPECT_THAT(r.out, ContainsRegex("iManufacturer +1 Velmar\n"));
+    EXPECT_THAT(r.out, ContainsRegex("iProduct +2 Dalvora-Sim\n"));
+    EXPECT_THAT(r.out, ContainsRegex("iSerial +3 SIM000001\n"));
+    EXPECT_THAT(r.out, ContainsRegex("Device Status: +0x0000"));
 }

@@ -42,7 +42,7 @@ protected:
         faults = std::make_unique<sim::FaultInjector>(set);
         transcript = std::make_unique<sim::Transcript>(dir.file("t.jsonl"));
         server = std::make_unique<sim::Server>(*state, *faults, *transcript);
-        auto link = std::make_unique<sim::UsbLink>(state->GetProfile().usb);
+        auto link = std::make_unique<sim::UsbLink>(state->GetProfile().usb, state->GetProfile().name);
         name = link->DeviceName();
         server->AddUsb(std::move(link));
         host = std::make_unique<UsbHost>(); // libusb looks at the bus once the testbed is there

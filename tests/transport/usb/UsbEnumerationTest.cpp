@@ -1,17 +1,13 @@
 // The device lists over emulated USB devices: the frame layer's byte-order sorting and scanner
 // product filter, and the command line's list and "ANY" in bus order.
 #include "app/CmdLineOperations.h"
+#include "base/CmdConsole.h"
 #include "comm/CommLayer.h"
 #include "tests/transport/usb/UsbFixture.h"
 
-#include <linux/capability.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <gmock/gmock.h>
-
-#include <thread>
 
 using ::testing::ElementsAre;
 
@@ -67,28 +63,23 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     CommPortSettings settings;
     bool parsed = false;
     int opened = -1;
-    // On a thread that may not override file permissions, as an ordinary user's program: root would
-    // open a device node whatever its mode. Capabilities belong to each thread; the others keep theirs.
-    bool dropped = false;
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-        if (syscall(SYS_capget, &header, data) != 0)
-            return;
-        data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH)); // both below 32
-        dropped = syscall(SYS_capset, &header, data) == 0;
-        if (!dropped)
-            return;
+    std::string console;
+    const bool dropped = WithoutPermissionOverride([&] {
         testing::internal::CaptureStdout();
         RunUsbDeviceList();
         listed = testing::internal::GetCapturedStdout();
         UsbPrinterLines(kUsbListCapacity, &error);
         parsed = ParseDeviceText(COMM_USB_PRN, "ANY", &settings);
         // The same kind of printer, locked, listed first: the chosen one still opens.
+        // It says which node it passed over, and why.
+        CmdConsole::iShowToVideo = 1;
+        testing::internal::CaptureStdout();
         ComPortUsbIntPRN port;
         opened = port.OpenUsb(vid.c_str(), "0101", "R2", true);
         port.Close();
-    }).join();
+        console = testing::internal::GetCapturedStdout();
+        CmdConsole::iShowToVideo = 0;
+    });
     if (!dropped)
         GTEST_SKIP() << "cannot give up the right to override file permissions";
     EXPECT_EQ(listed, "LIST USB DEVICES:\n" + vid + "|0101|R2\n\n");
@@ -96,4 +87,6 @@ TEST_F(UsbEnumeration, APrinterThatCannotBeOpenedLeavesTheOthersUsable) {
     EXPECT_TRUE(parsed);
     EXPECT_EQ(settings.usbDeviceName, vid + "|0101|R2");
     EXPECT_EQ(opened, 0);
+    EXPECT_THAT(console, ::testing::HasSubstr("No permission to open USB device " + locked.DevNode() +
+                                              ": see the udev rule 70-dalvora.rules"));
 }

@@ -7,14 +7,37 @@
 #include "transport/ProductIds.h"
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 using sim::EmulatedUsbDevice;
 using sim::UsbDeviceSetup;
 using sim::UsbTestbed;
+
+// Runs `work` on a thread that may not override file permissions, as an ordinary user's program: root
+// would open a device node whatever its mode. Capabilities belong to each thread; the others keep
+// theirs. False, `work` not run, when the right cannot be given up.
+inline bool WithoutPermissionOverride(const std::function<void()>& work) {
+    bool dropped = false;
+    std::thread([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (syscall(SYS_capget, &header, data) != 0)
+            return;
+        data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH)); // both below 32
+        dropped = syscall(SYS_capset, &header, data) == 0;
+        if (dropped)
+            work();
+    }).join();
+    return dropped;
+}
 
 class UsbTest : public ::testing::Test {
 protected:

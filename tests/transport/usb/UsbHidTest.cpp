@@ -1,14 +1,18 @@
 // The HID port through the real hidapi (libusb back end) against an emulated HID boot device: reports
 // of report number 0 cut at 64 data bytes, the serial number as a filter, the library ended after a
-// failed open and on close, the read's time-out in seconds scaled by the multiplier and the clock.
+// failed open and on close, a device the user may not open explained, the read's time-out in seconds
+// scaled by the multiplier and the clock.
 #include "tests/transport/PortTestSupport.h"
 #include "tests/transport/usb/UsbFixture.h"
 
 #include "base/Clock.h"
+#include "base/CmdConsole.h"
 #include "sim/usb/UsbDescriptors.h"
 #include "transport/ComPortUsbHid.h"
 
 #include <gmock/gmock.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -120,4 +124,34 @@ TEST_F(UsbHid, AReadWithoutAnswerWaitsItsScaledTimeOutAndNoLonger) {
     // 2 s × 3 × 0.01 = 60 ms; the clock counts whole milliseconds.
     EXPECT_GE(elapsed, 59u);
     EXPECT_LT(elapsed, 2000u);
+}
+
+// hidapi passes over a device this user may not open as if it were not there; the port adds why, and
+// only then.
+TEST_F(UsbHid, ADeviceTheUserMayNotOpenIsExplained) {
+    EmulatedUsbDevice& device = testbed->Plug(BootDevice("HB1"));
+    std::string otherSerial, locked;
+    bool opened = true;
+    const bool dropped = WithoutPermissionOverride([&] {
+        CmdConsole::iShowToVideo = 1;
+        ComPortUsbHid port;
+        testing::internal::CaptureStdout();
+        if (port.InitWithVid("10C4", "EAC9", "HB2") == 1)
+            (void)port.Open();
+        otherSerial = testing::internal::GetCapturedStdout();
+        if (chmod((testbed->RootDir() + device.DevNode()).c_str(), 0) == 0) {
+            testing::internal::CaptureStdout();
+            if (port.InitWithVid("10C4", "EAC9", "HB1") == 1)
+                opened = port.Open();
+            locked = testing::internal::GetCapturedStdout();
+        }
+        CmdConsole::iShowToVideo = 0;
+    });
+    if (!dropped)
+        GTEST_SKIP() << "cannot give up the right to override file permissions";
+    EXPECT_EQ(otherSerial, "");
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(locked, "No permission to open USB device " + device.DevNode() +
+                          ": see the udev rule 70-dalvora.rules installed with dalvora, or run as a user "
+                          "at the seat\n");
 }
