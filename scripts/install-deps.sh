@@ -11,7 +11,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     iproute2 locales nlohmann-json3-dev ccache
     fonts-open-sans fonts-liberation librsvg2-bin xvfb xauth
-    scdoc dpkg-dev lintian devscripts desktop-file-utils appstream man-db gcovr
+    scdoc dpkg-dev lintian devscripts desktop-file-utils appstream man-db gcovr usbutils
 )
 
 # The number-format tests run a second time under this decimal-comma locale.
