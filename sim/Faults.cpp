@@ -132,6 +132,8 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.garbage.push_back(ParseTargetNumber(value, text, "garbage=KIND[#N]:COUNT"));
     } else if (key == "drop") {
         set.dropAfter.push_back(ParseTargetNumber(value, text, "drop=KIND[#N]:BYTES"));
+    } else if (key == "late") {
+        set.late.push_back(ParseTargetNumber(value, text, "late=KIND[#N]:MS"));
     } else if (key == "bad-sum" && !value.empty()) {
         set.badSum.push_back(ParseTarget(value, text, "bad-sum=KIND[#N]"));
     } else if (key == "answer") {
@@ -146,7 +148,7 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.otherRelease = value;
     } else {
         Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, "
-                  "stale=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
+                  "stale=, late=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
     }
 }
 
@@ -192,6 +194,11 @@ FaultDecision FaultInjector::Decide(const std::string& requestName) {
         if (t.Matches(requestName, occurrence)) {
             d.stale = true;
             d.applied.push_back("stale " + at);
+        }
+    for (const auto& [t, ms] : m_set.late)
+        if (t.Matches(requestName, occurrence)) {
+            d.lateMs = ms;
+            d.applied.push_back("late " + at + " " + std::to_string(ms) + " ms");
         }
     DecideUpgrade(requestName, occurrence, d);
     return d;

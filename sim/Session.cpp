@@ -90,7 +90,7 @@ Outcome Session::Handle(const Request& request) {
     outcome.answer = Garbage(fault.garbageBytes);
     outcome.answer.insert(outcome.answer.end(), answer->begin(), answer->end());
     const FaultSet& set = m_faults.Set();
-    outcome.delivery = {set.delayMs, set.dripBytes, set.dripIntervalMs, fault.dropAfter};
+    outcome.delivery = {set.delayMs + fault.lateMs, set.dripBytes, set.dripIntervalMs, fault.dropAfter};
     return outcome;
 }
 
