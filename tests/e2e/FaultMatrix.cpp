@@ -43,12 +43,19 @@ bool ReadsChecksummedAnswers(Op op) {
     return op == Op::PrinterVersion || op == Op::SendChanged || op == Op::SendAll;
 }
 
+// Only a conversation that asks the same kind of request again can be given an earlier answer.
+bool RepeatsRequests(Op op) {
+    return ReadsChecksummedAnswers(op);
+}
+
 // The faults that strike one chosen exchange, at the places where they change anything: a refusal is
 // a framed answer (not the handshake's raw bytes nor the loader's result byte), and a stale answer
 // needs an earlier answer of the same kind.
 std::vector<Where> PlacesOf(Op op, Fault fault) {
     std::vector<Where> places{Where::Handshake, Where::First, Where::Middle, Where::Last};
-    if (StoreKind(op))
+    // The printer answers the loader's transfers but not the command that stores set values: only a
+    // printer that vanishes can spoil that one.
+    if (StoreKind(op) && (IsUpgrade(op) || fault == Fault::Vanish))
         places.push_back(Where::Store);
     switch (fault) {
     case Fault::Error:
@@ -60,7 +67,7 @@ std::vector<Where> PlacesOf(Op op, Fault fault) {
         return ReadsChecksummedAnswers(op) ? std::vector<Where>{Where::First, Where::Middle, Where::Last}
                                            : std::vector<Where>{};
     case Fault::Stale:
-        return {Where::Middle, Where::Last};
+        return RepeatsRequests(op) ? std::vector<Where>{Where::Middle, Where::Last} : std::vector<Where>{};
     case Fault::Drip:
         return {Where::Anywhere};
     case Fault::BadSum:
@@ -78,9 +85,9 @@ std::vector<std::pair<Fault, Where>> SubsetOf(Op op, Link link) {
     std::vector<std::pair<Fault, Where>> subset{
         {Fault::NoAnswer, Where::Handshake}, {Fault::Error, Where::First},    {Fault::Drop, Where::Middle},
         {Fault::Stall, Where::Last},         {Fault::Garbage, Where::Middle}, {Fault::Drip, Where::Anywhere},
-        {Fault::LateWithin, Where::First},   {Fault::Stale, Where::Last}};
+        {Fault::LateWithin, Where::First}};
     if (ReadsChecksummedAnswers(op))
-        subset.emplace_back(Fault::WrongChecksum, Where::Middle);
+        subset.insert(subset.end(), {{Fault::WrongChecksum, Where::Middle}, {Fault::Stale, Where::Last}});
     if (IsUpgrade(op)) {
         subset.emplace_back(link == Link::Pty ? Fault::BadSum : Fault::Refused, Where::Store);
         subset.emplace_back(Fault::NoReturn, Where::Store);

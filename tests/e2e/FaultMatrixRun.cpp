@@ -72,6 +72,21 @@ std::string WriteArchive(const TempDir& dir) {
     return path;
 }
 
+// One archive for every case process, so that each sends what its clean run sent; written under
+// another name first, as the others may read it meanwhile.
+std::string SharedArchive(const TempDir& dir) {
+    const std::string shared = ResultDirectory() + "/setup.tcfx";
+    if (std::filesystem::exists(shared))
+        return shared;
+    const std::string written = WriteArchive(dir);
+    if (written.empty())
+        return "";
+    const std::string temporary = shared + "." + std::to_string(getpid());
+    std::filesystem::copy_file(written, temporary, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::rename(temporary, shared);
+    return shared;
+}
+
 struct Files {
     TempDir dir;
     std::string script, module, package, archive;
@@ -86,7 +101,7 @@ const Files& FilesFor(Op op) {
         files.package = WriteUpgradePackage(files.dir, {}).path;
     }
     if ((op == Op::SendChanged || op == Op::SendAll) && files.archive.empty())
-        files.archive = WriteArchive(files.dir);
+        files.archive = SharedArchive(files.dir);
     return files;
 }
 
@@ -158,8 +173,11 @@ Run RunOverLink(const Case& c, const std::vector<std::string>& faults, int limit
 }
 
 // The printer in a namespace of its own behind a veth pair, dalvora in another; once the printer has
-// seen the chosen exchange its end of the pair goes down, as a printer unplugged from the network.
-Run RunVanishing(const Case& c, const Exchange& after, int limitMs, std::string& skip) {
+// seen the chosen exchange its end of the pair goes down, as a printer unplugged from the network. The
+// printer holds that answer back meanwhile (within the program's wait), so the link is gone before
+// it leaves.
+Run RunVanishing(const Case& c, const Exchange& after, const std::vector<std::string>& faults, int limitMs,
+                 std::string& skip) {
     Run run;
     skip = NetworkNamespace::Unavailable();
     if (!skip.empty())
@@ -179,7 +197,7 @@ Run RunVanishing(const Case& c, const Exchange& after, int limitMs, std::string&
                           Args(Args({"netns", "exec", printers.Name(), "/usr/bin/env",
                                      std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale,
                                      DALVORA_SIM_BINARY, "--tcp", "10.79.0.2:0"},
-                                    SimArguments(transcript.Path(), {}, c.op)),
+                                    SimArguments(transcript.Path(), faults, c.op)),
                                {}));
     const std::string line = sim.ReadLine(10000);
     const size_t colon = line.rfind(':');
@@ -196,7 +214,8 @@ Run RunVanishing(const Case& c, const Exchange& after, int limitMs, std::string&
                               [&] { return RunProcess(NetworkNamespace::IpProgram(), args, options); });
     while (running.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
         if (transcript.Count(after.kind) >= after.nth) {
-            printers.Ip({"link", "set", VethName('b'), "down"});
+            if (!printers.Ip({"link", "set", VethName('b'), "down"}))
+                skip = "the printer's link stays up: " + printers.Error();
             break;
         }
     }
@@ -229,12 +248,23 @@ size_t AnsweredBytes(const std::vector<nlohmann::json>& lines) {
 
 // ---- the clean run, once per operation and link for every process of the suite
 
+// The builds of the two programs a clean run was made with: a rebuilt one may talk differently.
+std::string BuildStamp() {
+    std::string stamp;
+    for (const char* program : {DALVORA_BINARY, DALVORA_SIM_BINARY}) {
+        std::error_code error;
+        const auto written = std::filesystem::last_write_time(program, error);
+        stamp += std::to_string(written.time_since_epoch().count()) + ";";
+    }
+    return stamp;
+}
+
 std::optional<CleanRun> LoadClean(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         return std::nullopt;
     const nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
-    if (j.is_discarded())
+    if (j.is_discarded() || j.value("build", "") != BuildStamp())
         return std::nullopt;
     CleanRun clean;
     for (const auto& e : j["exchanges"])
@@ -263,6 +293,7 @@ std::optional<CleanRun> Clean(const Case& c, std::string& problem) {
     j["elapsedMs"] = run.elapsedMs;
     j["answeredBytes"] = AnsweredBytes(run.lines);
     j["lines"] = run.lines;
+    j["build"] = BuildStamp();
     // Written whole under another name first: the other case processes read it meanwhile.
     const std::string temporary = path + "." + std::to_string(getpid());
     std::ofstream(temporary) << j.dump();
@@ -323,8 +354,10 @@ Plan PlanFor(const Case& c, const Exchange& at, const CleanRun& clean) {
     }
     case Fault::Stale:
         return {{"stale=" + s}};
-    case Fault::Vanish:
-        return {};
+    case Fault::Vanish: {
+        const uint64_t ms = WithinMs(c.op, c.link, at.kind);
+        return {{"late=" + s + ":" + std::to_string(ms)}, ms};
+    }
     case Fault::BadSum:
         return {{"bad-sum=" + s}};
     case Fault::Refused:
@@ -342,7 +375,7 @@ bool FaultNoted(const nlohmann::json& line) {
         return false;
     for (const auto& note : line["notes"]) {
         const std::string text = note.get<std::string>();
-        for (const char* spoiling : {"no-answer", "error", "drop", "stale", "wrong-checksum", "late"})
+        for (const char* spoiling : {"no-answer", "error", "drop", "stale", "wrong-checksum"})
             if (text.rfind(spoiling, 0) == 0)
                 return true;
     }
@@ -363,13 +396,15 @@ std::set<std::pair<std::string, std::string>> GoodAnswers(const std::vector<nloh
     return good;
 }
 
-bool StoredValues(const std::vector<nlohmann::json>& lines) {
+// The items whose values the printer stored.
+std::set<int> StoredItems(const std::vector<nlohmann::json>& lines) {
+    std::set<int> ids;
     for (const nlohmann::json& line : lines)
         if (line.contains("changes"))
             for (const auto& change : line["changes"])
                 if (change.value("state", "") == "current")
-                    return true;
-    return false;
+                    ids.insert(change.value("id", 0));
+    return ids;
 }
 
 bool Installed(const std::vector<nlohmann::json>& lines) {
@@ -382,18 +417,20 @@ bool Installed(const std::vector<nlohmann::json>& lines) {
 // A run that ended with 0 must have done the whole operation: every item, the tool's answer, every
 // value and the store, or the installed image.
 std::string Incomplete(Op op, const std::vector<nlohmann::json>& faulted, const CleanRun& clean) {
-    const auto got = GoodAnswers(faulted);
-    const auto wanted = GoodAnswers(clean.lines);
-    const char* kinds = op == Op::PrinterVersion                 ? "C4"
-                        : op == Op::Tool || op == Op::UploadTool ? "C81"
-                                                                 : "C5";
     if (op == Op::UpgradeModule || op == Op::UpgradePackage)
         return Installed(faulted) ? "" : "nothing installed";
-    for (const auto& answer : wanted)
-        if (answer.first == kinds && got.count(answer) == 0)
+    if (op == Op::SendChanged || op == Op::SendAll) {
+        const std::set<int> stored = StoredItems(faulted);
+        for (int id : StoredItems(clean.lines))
+            if (stored.count(id) == 0)
+                return "item " + std::to_string(id) + " never stored";
+        return "";
+    }
+    const auto got = GoodAnswers(faulted);
+    const std::string kind = op == Op::PrinterVersion ? "C4" : "C81";
+    for (const auto& answer : GoodAnswers(clean.lines))
+        if (answer.first == kind && got.count(answer) == 0)
             return answer.first + " " + answer.second + " never answered whole";
-    if ((op == Op::SendChanged || op == Op::SendAll) && !StoredValues(faulted))
-        return "values never stored";
     return "";
 }
 
@@ -421,7 +458,7 @@ void Judge(const Case& c, const Plan& plan, const Run& run, const CleanRun& clea
         else if (plan.mustComplete)
             v.problems.push_back("wrong status: " + std::to_string(r.exitCode) +
                                  " for a fault within the time-outs");
-        if ((c.op == Op::SendChanged || c.op == Op::SendAll) && StoredValues(run.lines))
+        if ((c.op == Op::SendChanged || c.op == Op::SendAll) && !StoredItems(run.lines).empty())
             v.problems.push_back("stored after failure");
     }
     if (!r.timedOut && run.elapsedMs > v.boundMs)
@@ -458,13 +495,17 @@ Verdict RunCase(const Case& c) {
         return v;
     }
     v.selector = at->Selector();
+    if (c.fault == Fault::Stale && at->nth == 1) {
+        v.skipReason = "the first answer of its kind has no earlier one to repeat";
+        return v;
+    }
     const Plan plan = PlanFor(c, *at, *clean);
     // The run's own pace (measured clean) twice over, and what the design lets the fault cost.
     v.boundMs = 2 * clean->elapsedMs + Scaled(DesignCostMs(c, at->kind, plan.injectedMs));
     const int limitMs = static_cast<int>(v.boundMs) + 30000;
     Run run;
     if (c.fault == Fault::Vanish) {
-        run = RunVanishing(c, *at, limitMs, v.skipReason);
+        run = RunVanishing(c, *at, plan.faults, limitMs, v.skipReason);
         if (!v.skipReason.empty())
             return v;
     } else {
