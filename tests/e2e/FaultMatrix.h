@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct Case {
 };
 
 std::string Name(const Case& c);
+// How gtest shows a case: by its name.
+inline void PrintTo(const Case& c, std::ostream* out) {
+    *out << Name(c);
+}
 // Every case of the matrix: all of it over TCP, a subset over the serial line and USB.
 std::vector<Case> AllCases(bool withUsb);
 

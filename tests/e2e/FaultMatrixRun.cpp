@@ -72,10 +72,13 @@ std::string WriteArchive(const TempDir& dir) {
     return path;
 }
 
+std::string BuildStamp();
+
 // One archive for every case process, so that each sends what its clean run sent; written under
 // another name first, as the others may read it meanwhile.
 std::string SharedArchive(const TempDir& dir) {
-    const std::string shared = ResultDirectory() + "/setup.tcfx";
+    const std::string shared =
+        ResultDirectory() + "/setup-" + std::to_string(std::hash<std::string>{}(BuildStamp())) + ".tcfx";
     if (std::filesystem::exists(shared))
         return shared;
     const std::string written = WriteArchive(dir);

@@ -20,6 +20,7 @@ TEST_P(FaultMatrix, EndsInOrderWithinItsTimeOuts) {
     const faultmatrix::Verdict v = faultmatrix::RunCase(c);
     const std::string name = faultmatrix::Name(c);
     std::ofstream(faultmatrix::ResultDirectory() + "/case-" + name + ".txt") << v.Summary(name) << "\n";
+    RecordProperty("summary", v.Summary(name));
     if (!v.skipReason.empty())
         GTEST_SKIP() << v.skipReason;
     for (const std::string& problem : v.problems)

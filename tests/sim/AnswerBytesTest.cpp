@@ -61,4 +61,17 @@ TEST(AnswerBytesIdentity, OneByteAndEscapedIdentityCodes) {
     EXPECT_EQ(S(edge.Send(B("\x1d\x49\x01")).answer), "\xff");
 }
 
+// A stall struck at one answer holds that answer alone, on top of any delay for all of them.
+TEST(AnswerDelivery, LateHoldsOnlyTheChosenAnswer) {
+    Printer printer(SmallProfile());
+    sim::FaultSet set;
+    sim::AddFault(set, "late=GSI#2:300");
+    sim::AddFault(set, "delay=5");
+    printer.faults = sim::FaultInjector(set);
+    std::vector<uint32_t> waits;
+    for (int i = 0; i < 3; ++i)
+        waits.push_back(printer.Send(B("\x1d\x49\x01")).delivery.delayMs);
+    EXPECT_EQ(waits, (std::vector<uint32_t>{5, 305, 5}));
+}
+
 } // namespace
