@@ -21,7 +21,8 @@ const char* FaultName(Fault fault) {
 }
 
 const char* WhereName(Where where) {
-    static const char* const kNames[] = {"Handshake", "First", "Middle", "Last", "Store", "Anywhere"};
+    static const char* const kNames[] = {"Handshake", "First",    "Middle",  "Last",
+                                         "Store",     "Anywhere", "Transfer"};
     return kNames[static_cast<int>(where)];
 }
 
@@ -75,6 +76,10 @@ std::vector<Where> PlacesOf(Op op, Fault fault) {
     case Fault::NoReturn:
     case Fault::SlowRestart:
         return IsUpgrade(op) ? std::vector<Where>{Where::Store} : std::vector<Where>{};
+    case Fault::Vanish:
+        if (op == Op::UpgradePackage)
+            places.push_back(Where::Transfer);
+        return places;
     default:
         return places;
     }
@@ -116,8 +121,12 @@ std::string Name(const Case& c) {
            WhereName(c.where);
 }
 
-std::string CleanKey(Op op, Link link) {
-    return std::string(OpName(op)) + "-" + LinkName(link);
+bool LargeImage(const Case& c) {
+    return c.where == Where::Transfer;
+}
+
+std::string CleanKey(const Case& c) {
+    return std::string(OpName(c.op)) + "-" + LinkName(c.link) + (LargeImage(c) ? "-large" : "");
 }
 
 std::vector<Case> AllCases(bool withUsb) {
@@ -153,6 +162,8 @@ bool IsChecksummed(const std::string& kind) {
 std::optional<Exchange> Resolve(const Case& c, const std::vector<Exchange>& conversation) {
     if (c.where == Where::Handshake)
         return Exchange{"GSI", 1};
+    if (c.where == Where::Transfer)
+        return Exchange{"BANKS", 1};
     const std::optional<std::string> storeKind = StoreKind(c.op);
     auto store = std::find_if(conversation.begin(), conversation.end(),
                               [&](const Exchange& e) { return storeKind && e.kind == *storeKind; });
@@ -203,7 +214,9 @@ constexpr uint64_t kProgramAttempts = 3;
 constexpr uint64_t kModuleAnswerMs = 60000;
 constexpr uint64_t kReopenAttempts = 12 + 7; // reopening before, and after the printer's restart
 constexpr uint64_t kReopenPauseMs = 5000;
-constexpr uint64_t kRestartMs = 1500; // the simulated printer's restart
+constexpr uint64_t kRestartMs = 1500;    // the simulated printer's restart
+constexpr uint64_t kBankWriteMs = 2500;  // one bank's write
+constexpr uint64_t kSendStallMs = 20000; // a send that makes no progress at all
 
 uint64_t ReadTimeout(Link link) {
     return kSessionTimeoutMs * static_cast<uint64_t>(LinkFactor(link));
@@ -253,6 +266,8 @@ uint64_t DesignCostMs(const Case& c, const std::string& kind, uint64_t injectedM
     uint64_t cost = FailedHandshakes(c.link) + attempts * (ExchangeWaitMs(c.op, c.link, kind) + injectedMs);
     if (c.fault == Fault::Vanish)
         cost += kHandshakeAttempts * ReadTimeout(c.link); // connections that are never accepted
+    if (c.where == Where::Transfer)
+        cost += kBankWriteMs + kSendStallMs;
     if (IsUpgrade(c.op))
         cost += kReopenAttempts * (kReopenPauseMs + ReadTimeout(c.link)) + kRestartMs;
     return cost;

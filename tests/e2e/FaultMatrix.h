@@ -34,7 +34,8 @@ enum class Fault {
     NoReturn,   // upgrade: the printer never comes back from its restart
     SlowRestart // upgrade: the restart lasts longer than usual
 };
-enum class Where { Handshake, First, Middle, Last, Store, Anywhere };
+// Transfer: while the firmware's banks are on the wire (a package large enough to fill the buffers).
+enum class Where { Handshake, First, Middle, Last, Store, Anywhere, Transfer };
 enum class Link { Tcp, Pty, Usb };
 
 struct Case {

@@ -10,8 +10,10 @@ namespace faultmatrix {
 
 // The request that stores set values or programs the printer, if the operation has one.
 std::optional<std::string> StoreKind(Op op);
-// The key of an operation's clean run over a link.
-std::string CleanKey(Op op, Link link);
+// Whether the case sends the large package.
+bool LargeImage(const Case& c);
+// The key of a case's clean run: its operation, link and package.
+std::string CleanKey(const Case& c);
 // The exchange a case's place names in a clean conversation; none when the place does not occur.
 std::optional<Exchange> Resolve(const Case& c, const std::vector<Exchange>& conversation);
 

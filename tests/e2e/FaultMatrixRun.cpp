@@ -90,9 +90,12 @@ std::string SharedArchive(const TempDir& dir) {
     return shared;
 }
 
+// Banks that do not fit in the socket buffers: a link lost on the way stops the writes.
+const PackageShape kLargePackage{.banks = 8, .bankSize = 1u << 18};
+
 struct Files {
     TempDir dir;
-    std::string script, module, package, archive;
+    std::string script, module, package, largePackage, archive;
 };
 
 const Files& FilesFor(Op op) {
@@ -102,15 +105,16 @@ const Files& FilesFor(Op op) {
         files.script = files.dir.file("job.spt");
         files.module = WriteModule(files.dir, 'F').path;
         files.package = WriteUpgradePackage(files.dir, {}).path;
+        files.largePackage = WriteUpgradePackage(files.dir, kLargePackage, "large.psw").path;
     }
     if ((op == Op::SendChanged || op == Op::SendAll) && files.archive.empty())
         files.archive = SharedArchive(files.dir);
     return files;
 }
 
-std::vector<std::string> Arguments(Op op) {
-    const Files& f = FilesFor(op);
-    switch (op) {
+std::vector<std::string> Arguments(const Case& c) {
+    const Files& f = FilesFor(c.op);
+    switch (c.op) {
     case Op::PrinterVersion:
         return {"--printerversion", "-v"};
     case Op::Tool:
@@ -124,16 +128,17 @@ std::vector<std::string> Arguments(Op op) {
     case Op::UpgradeModule:
         return {"--upgrade", "-v", "-f", f.module};
     case Op::UpgradePackage:
-        return {"--upgrade", "-v", "-f", f.package};
+        return {"--upgrade", "-v", "-f", LargeImage(c) ? f.largePackage : f.package};
     }
     return {};
 }
 
 // The printer the packages and modules are made for.
-std::vector<std::string> PrinterSets(Op op) {
-    if (op == Op::UpgradeModule || op == Op::UpgradePackage)
-        return {"upgrade.mode=U1", "upgrade.device_ids=1;2;3", "upgrade.banks=4"};
-    return {};
+std::vector<std::string> PrinterSets(const Case& c) {
+    if (c.op != Op::UpgradeModule && c.op != Op::UpgradePackage)
+        return {};
+    const int banks = LargeImage(c) ? kLargePackage.banks : PackageShape{}.banks;
+    return {"upgrade.mode=U1", "upgrade.device_ids=1;2;3", "upgrade.banks=" + std::to_string(banks)};
 }
 
 // ---- one run over a link
@@ -145,11 +150,11 @@ struct Run {
 };
 
 std::vector<std::string> SimArguments(const std::string& transcript, const std::vector<std::string>& faults,
-                                      Op op) {
+                                      const Case& c) {
     std::vector<std::string> args{"--transcript", transcript};
     for (const std::string& fault : faults)
         args.insert(args.end(), {"--fault", fault});
-    for (const std::string& set : PrinterSets(op))
+    for (const std::string& set : PrinterSets(c))
         args.insert(args.end(), {"--set", set});
     return args;
 }
@@ -160,16 +165,16 @@ Run RunOverLink(const Case& c, const std::vector<std::string>& faults, int limit
         TempDir dir;
         SimTranscript transcript(dir.file("transcript.jsonl"));
         const uint64_t start = NowMs();
-        run.result = DalvoraOverUsb(SimArguments(transcript.Path(), faults, c.op), Arguments(c.op), limitMs);
+        run.result = DalvoraOverUsb(SimArguments(transcript.Path(), faults, c), Arguments(c), limitMs);
         run.elapsedMs = NowMs() - start;
         run.lines = transcript.Lines();
         return run;
     }
-    SimPrinter printer({.faults = faults, .pty = c.link == Link::Pty, .sets = PrinterSets(c.op)});
+    SimPrinter printer({.faults = faults, .pty = c.link == Link::Pty, .sets = PrinterSets(c)});
     if (!printer.Started())
         return run;
     const uint64_t start = NowMs();
-    run.result = Dalvora(Args(Arguments(c.op), printer.DeviceArgs()), limitMs);
+    run.result = Dalvora(Args(Arguments(c), printer.DeviceArgs()), limitMs);
     run.elapsedMs = NowMs() - start;
     run.lines = printer.Log().Lines();
     return run;
@@ -200,7 +205,7 @@ Run RunVanishing(const Case& c, const Exchange& after, const std::vector<std::st
                           Args(Args({"netns", "exec", printers.Name(), "/usr/bin/env",
                                      std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale,
                                      DALVORA_SIM_BINARY, "--tcp", "10.79.0.2:0"},
-                                    SimArguments(transcript.Path(), faults, c.op)),
+                                    SimArguments(transcript.Path(), faults, c)),
                                {}));
     const std::string line = sim.ReadLine(10000);
     const size_t colon = line.rfind(':');
@@ -210,7 +215,7 @@ Run RunVanishing(const Case& c, const Exchange& after, const std::vector<std::st
     options.env = {{"QT_QPA_PLATFORM", "offscreen"}, {"DALVORA_TESTONLY_TIME_SCALE", kTimeScale}};
     options.timeoutMs = limitMs;
     const std::vector<std::string> args =
-        Args(Args({"netns", "exec", host.Name(), DALVORA_BINARY}, Arguments(c.op)),
+        Args(Args({"netns", "exec", host.Name(), DALVORA_BINARY}, Arguments(c)),
              {"-t", "eth", "-d", "10.79.0.2:" + line.substr(colon + 1)});
     const uint64_t start = NowMs();
     auto running = std::async(std::launch::async,
@@ -279,7 +284,7 @@ std::optional<CleanRun> LoadClean(const std::string& path) {
 }
 
 std::optional<CleanRun> Clean(const Case& c, std::string& problem) {
-    const std::string path = ResultDirectory() + "/clean-" + CleanKey(c.op, c.link) + ".json";
+    const std::string path = ResultDirectory() + "/clean-" + CleanKey(c) + ".json";
     if (std::optional<CleanRun> cached = LoadClean(path))
         return cached;
     Case clean = c;
