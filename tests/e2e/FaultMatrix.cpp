@@ -14,9 +14,9 @@ const char* OpName(Op op) {
 }
 
 const char* FaultName(Fault fault) {
-    static const char* const kNames[] = {"NoAnswer", "Error",   "WrongChecksum", "Drop",       "Stall",
-                                         "Garbage",  "Drip",    "LateWithin",    "Stale",      "Vanish",
-                                         "BadSum",   "Refused", "NoReturn",      "SlowRestart"};
+    static const char* const kNames[] = {"NoAnswer", "Error",   "WrongChecksum", "Drop",        "Stall",
+                                         "Garbage",  "Drip",    "LateWithin",    "Stale",       "Vanish",
+                                         "BadSum",   "Refused", "NoReturn",      "SlowRestart", "Split"};
     return kNames[static_cast<int>(fault)];
 }
 
@@ -71,6 +71,9 @@ std::vector<Where> PlacesOf(Op op, Fault fault) {
         return RepeatsRequests(op) ? std::vector<Where>{Where::Middle, Where::Last} : std::vector<Where>{};
     case Fault::Drip:
         return {Where::Anywhere};
+    case Fault::Split: // the loader's result is one byte, and the store has no answer
+        places.resize(4);
+        return places;
     case Fault::BadSum:
     case Fault::Refused:
     case Fault::NoReturn:
@@ -90,7 +93,7 @@ std::vector<std::pair<Fault, Where>> SubsetOf(Op op, Link link) {
     std::vector<std::pair<Fault, Where>> subset{
         {Fault::NoAnswer, Where::Handshake}, {Fault::Error, Where::First},    {Fault::Drop, Where::Middle},
         {Fault::Stall, Where::Last},         {Fault::Garbage, Where::Middle}, {Fault::Drip, Where::Anywhere},
-        {Fault::LateWithin, Where::First}};
+        {Fault::LateWithin, Where::First},   {Fault::Split, Where::Handshake}};
     if (ReadsChecksummedAnswers(op))
         subset.insert(subset.end(), {{Fault::WrongChecksum, Where::Middle}, {Fault::Stale, Where::Last}});
     if (IsUpgrade(op)) {
@@ -132,7 +135,7 @@ std::string CleanKey(const Case& c) {
 std::vector<Case> AllCases(bool withUsb) {
     std::vector<Case> cases;
     for (Op op : kOps)
-        for (int f = 0; f <= static_cast<int>(Fault::SlowRestart); ++f)
+        for (int f = 0; f <= static_cast<int>(Fault::Split); ++f)
             for (Where where : PlacesOf(op, static_cast<Fault>(f)))
                 cases.push_back({op, static_cast<Fault>(f), where, Link::Tcp});
     std::vector<Link> others{Link::Pty};
@@ -160,8 +163,9 @@ bool IsChecksummed(const std::string& kind) {
 } // namespace
 
 std::optional<Exchange> Resolve(const Case& c, const std::vector<Exchange>& conversation) {
+    // The identity code is one byte: a split strikes the release that follows it.
     if (c.where == Where::Handshake)
-        return Exchange{"GSI", 1};
+        return Exchange{c.fault == Fault::Split ? "FWREL" : "GSI", 1};
     if (c.where == Where::Transfer)
         return Exchange{"BANKS", 1};
     const std::optional<std::string> storeKind = StoreKind(c.op);

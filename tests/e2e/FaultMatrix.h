@@ -23,16 +23,17 @@ enum class Fault {
     Error,
     WrongChecksum,
     Drop,
-    Stall,      // an answer later than the exchange's time-out
-    Garbage,    // junk before the answer
-    Drip,       // every answer split in small pieces
-    LateWithin, // an answer late but within the time-out
-    Stale,      // the answer to the previous request of the same kind
-    Vanish,     // the printer's link goes down (network namespace)
-    BadSum,     // upgrade: the loader finds the sums wrong
-    Refused,    // upgrade: the loader answers a failure byte
-    NoReturn,   // upgrade: the printer never comes back from its restart
-    SlowRestart // upgrade: the restart lasts longer than usual
+    Stall,       // an answer later than the exchange's time-out
+    Garbage,     // junk before the answer
+    Drip,        // every answer split in small pieces
+    LateWithin,  // an answer late but within the time-out
+    Stale,       // the answer to the previous request of the same kind
+    Vanish,      // the printer's link goes down (network namespace)
+    BadSum,      // upgrade: the loader finds the sums wrong
+    Refused,     // upgrade: the loader answers a failure byte
+    NoReturn,    // upgrade: the printer never comes back from its restart
+    SlowRestart, // upgrade: the restart lasts longer than usual
+    Split        // one answer in one-byte pieces
 };
 // Transfer: while the firmware's banks are on the wire (a package large enough to fill the buffers).
 enum class Where { Handshake, First, Middle, Last, Store, Anywhere, Transfer };
@@ -66,6 +67,7 @@ struct CleanRun {
     uint64_t elapsedMs = 0;
     size_t answeredBytes = 0;
     std::vector<nlohmann::json> lines;
+    std::string out; // what the program printed
 };
 
 struct Verdict {

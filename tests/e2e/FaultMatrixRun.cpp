@@ -280,6 +280,7 @@ std::optional<CleanRun> LoadClean(const std::string& path) {
     clean.elapsedMs = j["elapsedMs"].get<uint64_t>();
     clean.answeredBytes = j["answeredBytes"].get<size_t>();
     clean.lines = j["lines"].get<std::vector<nlohmann::json>>();
+    clean.out = j.value("out", "");
     return clean;
 }
 
@@ -302,6 +303,7 @@ std::optional<CleanRun> Clean(const Case& c, std::string& problem) {
     j["answeredBytes"] = AnsweredBytes(run.lines);
     j["lines"] = run.lines;
     j["build"] = BuildStamp();
+    j["out"] = run.result.out;
     // Written whole under another name first: the other case processes read it meanwhile.
     const std::string temporary = path + "." + std::to_string(getpid());
     std::ofstream(temporary) << j.dump();
@@ -372,6 +374,14 @@ Plan PlanFor(const Case& c, const Exchange& at, const CleanRun& clean) {
         return {{"answer=" + s + ":0x66"}};
     case Fault::NoReturn:
         return {{"no-return=" + s}};
+    case Fault::Split: {
+        size_t longest = 0;
+        for (const nlohmann::json& line : clean.lines)
+            if (line.value("request", "") == at.kind && line.contains("answered") &&
+                line["answered"].is_string())
+                longest = std::max(longest, line["answered"].get<std::string>().size() / 2);
+        return {{"split=" + s + ":1:" + std::to_string(kDripIntervalMs)}, longest * kDripIntervalMs, true};
+    }
     case Fault::SlowRestart:
         return {{"slow-restart=" + s + ":" + std::to_string(kSlowRestartMs)}, kSlowRestartMs, true};
     }
@@ -424,7 +434,31 @@ bool Installed(const std::vector<nlohmann::json>& lines) {
 
 // A run that ended with 0 must have done the whole operation: every item, the tool's answer, every
 // value and the store, or the installed image.
-std::string Incomplete(Op op, const std::vector<nlohmann::json>& faulted, const CleanRun& clean) {
+// The lines of the program's output that start with `prefix`.
+std::vector<std::string> LinesStarting(const std::string& text, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        if (text.compare(at, prefix.size(), prefix) == 0)
+            found.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return found;
+}
+
+// The identity the printer reported, as the program shows it.
+std::string IdentityDiffers(const std::string& faulted, const std::string& clean) {
+    for (const char* prefix : {"GSI: ", "Firmware release: "})
+        if (LinesStarting(faulted, prefix) != LinesStarting(clean, prefix))
+            return std::string("shows another ") + prefix;
+    return "";
+}
+
+std::string Incomplete(Op op, const ProcessResult& result, const std::vector<nlohmann::json>& faulted,
+                       const CleanRun& clean) {
+    if (op == Op::PrinterVersion)
+        if (const std::string differs = IdentityDiffers(result.out, clean.out); !differs.empty())
+            return differs;
     if (op == Op::UpgradeModule || op == Op::UpgradePackage)
         return Installed(faulted) ? "" : "nothing installed";
     if (op == Op::SendChanged || op == Op::SendAll) {
@@ -457,7 +491,7 @@ void Judge(const Case& c, const Plan& plan, const Run& run, const CleanRun& clea
     else if (killed)
         v.problems.push_back("crash: signal " + std::to_string(r.signal ? r.signal : r.exitCode - 128));
     else if (r.exitCode == 0) {
-        if (const std::string missing = Incomplete(c.op, run.lines, clean); !missing.empty())
+        if (const std::string missing = Incomplete(c.op, run.result, run.lines, clean); !missing.empty())
             v.problems.push_back("wrong status: 0 but " + missing);
     } else {
         const std::vector<int> allowed = FailureStatuses(c.op);

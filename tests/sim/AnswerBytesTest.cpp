@@ -74,4 +74,17 @@ TEST(AnswerDelivery, LateHoldsOnlyTheChosenAnswer) {
     EXPECT_EQ(waits, (std::vector<uint32_t>{5, 305, 5}));
 }
 
+TEST(AnswerDelivery, SplitCutsOnlyTheChosenAnswerInPieces) {
+    Printer printer(SmallProfile());
+    sim::FaultSet set;
+    sim::AddFault(set, "split=FWREL#2:1:7");
+    printer.faults = sim::FaultInjector(set);
+    std::vector<std::pair<uint32_t, uint32_t>> pieces;
+    for (int i = 0; i < 3; ++i) {
+        const sim::Delivery d = printer.Send(B("\x1d\x49\x03")).delivery;
+        pieces.emplace_back(d.dripBytes, d.dripIntervalMs);
+    }
+    EXPECT_EQ(pieces, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 0}, {1, 7}, {0, 0}}));
+}
+
 } // namespace

@@ -86,7 +86,8 @@ TEST(FaultSyntax, RejectsMalformedSwitches) {
                             "answer=MODULE",  "slow-restart=PROGRAM",
                             "no-return=",     "bad-sum=X",
                             "other-release=", "late=C4",
-                            "late=C4#0:5"}) {
+                            "late=C4#0:5",    "split=C4:3",
+                            "split=C4:0:5"}) {
         sim::FaultSet set;
         EXPECT_THROW(sim::AddFault(set, bad), sim::FaultSyntaxError) << bad;
     }
