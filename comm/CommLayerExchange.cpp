@@ -84,9 +84,12 @@ bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int atte
         WriteBytes(Commands::Cmd_CommandGetGSI);
         memset(scratch, 0, kScratchSize);
         unsigned error = 0;
-        int count = Read(scratch, kScratchSize - 1, &error);
-        if (count > 0)
+        // The identity code is one byte: more is noise before it (or a wrong baud rate), never a code.
+        const int count = ReadUnframedAnswer(scratch, kScratchSize - 1, &error);
+        if (count == 1)
             break;
+        if (count > 1)
+            Log::WriteLogP("HandshakeCommunication", "Identity answer of %d bytes ignored", count);
         if (attempt + 1 >= attempts) {
             Log::WriteLog("HandshakeCommunication", "Read GSI Error");
             return false;
@@ -102,7 +105,7 @@ bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int atte
     WriteBytes(Commands::Cmd_CommandGetGSIFF);
     memset(scratch, 0, kScratchSize);
     unsigned error = 0;
-    if (ReadUnframedAnswer(scratch, kScratchSize - 1, &error) <= 0) {
+    if (ReadUnframedAnswer(scratch, kScratchSize - 1, &error) != 2) {
         Log::WriteLog("HandshakeCommunication", "Read GSI FF Error");
         return false;
     }

@@ -432,8 +432,6 @@ bool Installed(const std::vector<nlohmann::json>& lines) {
     return false;
 }
 
-// A run that ended with 0 must have done the whole operation: every item, the tool's answer, every
-// value and the store, or the installed image.
 // The lines of the program's output that start with `prefix`.
 std::vector<std::string> LinesStarting(const std::string& text, const std::string& prefix) {
     std::vector<std::string> found;
@@ -454,6 +452,8 @@ std::string IdentityDiffers(const std::string& faulted, const std::string& clean
     return "";
 }
 
+// A run that ended with 0 must have done the whole operation: the identity as shown cleanly and every
+// item, the tool's answer, every value stored, or the installed image.
 std::string Incomplete(Op op, const ProcessResult& result, const std::vector<nlohmann::json>& faulted,
                        const CleanRun& clean) {
     if (op == Op::PrinterVersion)
