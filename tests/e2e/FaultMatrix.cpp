@@ -88,12 +88,14 @@ std::vector<Where> PlacesOf(Op op, Fault fault) {
     }
 }
 
-// Over the serial line and USB each fault strikes once per operation, the places taken in turn.
+// Over the serial line and USB each fault strikes once per operation, the places taken in turn; the
+// split answer stands for every answer dripping in pieces there.
 std::vector<std::pair<Fault, Where>> SubsetOf(Op op, Link link) {
     std::vector<std::pair<Fault, Where>> subset{
-        {Fault::NoAnswer, Where::Handshake}, {Fault::Error, Where::First},    {Fault::Drop, Where::Middle},
-        {Fault::Stall, Where::Last},         {Fault::Garbage, Where::Middle}, {Fault::Drip, Where::Anywhere},
-        {Fault::LateWithin, Where::First},   {Fault::Split, Where::Handshake}};
+        {Fault::NoAnswer, Where::Handshake}, {Fault::Error, Where::First},
+        {Fault::Drop, Where::Middle},        {Fault::Stall, Where::Last},
+        {Fault::Garbage, Where::Middle},     {Fault::LateWithin, Where::First},
+        {Fault::Split, Where::Handshake}};
     if (ReadsChecksummedAnswers(op))
         subset.insert(subset.end(), {{Fault::WrongChecksum, Where::Middle}, {Fault::Stale, Where::Last}});
     if (IsUpgrade(op)) {
