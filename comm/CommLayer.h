@@ -94,6 +94,9 @@ public:
                      static_cast<unsigned>(bytes.size()));
     }
     int Read(unsigned char* buf, unsigned len, unsigned* error);
+    // An unframed answer (identity code, firmware release) has no end mark and may arrive in pieces:
+    // after its first bytes, whatever follows within a short pause belongs to it too.
+    int ReadUnframedAnswer(unsigned char* buf, unsigned len, unsigned* error);
     void CleanRX();
 
     // One whole answer, or nothing: untimed, the third empty read gives up; timed, an empty read after

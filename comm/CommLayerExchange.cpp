@@ -54,7 +54,26 @@ std::optional<std::vector<uint8_t>> CommLayer::CollectAnswer(std::optional<int> 
 namespace {
 constexpr unsigned kScratchSize = 512;
 constexpr uint32_t kRetryPauseMs = 3000;
+// Longer than the gaps inside one answer split on the way, short enough to cost a handshake little.
+constexpr int kUnframedPauseMs = 100;
 } // namespace
+
+int CommLayer::ReadUnframedAnswer(unsigned char* buf, unsigned len, unsigned* error) {
+    int count = Read(buf, len, error);
+    if (count <= 0 || !m_port)
+        return count;
+    const unsigned readTimeout = m_port->GetTimeoutRX();
+    m_port->SetRTimeout(kUnframedPauseMs);
+    while (static_cast<unsigned>(count) < len) {
+        unsigned more = 0;
+        const int n = Read(buf + count, len - static_cast<unsigned>(count), &more);
+        if (n <= 0)
+            break;
+        count += n;
+    }
+    m_port->SetRTimeout(static_cast<int>(readTimeout));
+    return count;
+}
 
 bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int attempts) {
     for (int attempt = 0;; ++attempt) {
@@ -65,9 +84,12 @@ bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int atte
         WriteBytes(Commands::Cmd_CommandGetGSI);
         memset(scratch, 0, kScratchSize);
         unsigned error = 0;
-        int count = Read(scratch, kScratchSize - 1, &error);
-        if (count > 0)
+        // The identity code is one byte: more is noise before it (or a wrong baud rate), never a code.
+        const int count = ReadUnframedAnswer(scratch, kScratchSize - 1, &error);
+        if (count == 1)
             break;
+        if (count > 1)
+            Log::WriteLogP("HandshakeCommunication", "Identity answer of %d bytes ignored", count);
         if (attempt + 1 >= attempts) {
             Log::WriteLog("HandshakeCommunication", "Read GSI Error");
             return false;
@@ -83,7 +105,7 @@ bool CommLayer::ReadIdentityCode(unsigned char* scratch, uint64_t& gsi, int atte
     WriteBytes(Commands::Cmd_CommandGetGSIFF);
     memset(scratch, 0, kScratchSize);
     unsigned error = 0;
-    if (Read(scratch, kScratchSize - 1, &error) <= 0) {
+    if (ReadUnframedAnswer(scratch, kScratchSize - 1, &error) != 2) {
         Log::WriteLog("HandshakeCommunication", "Read GSI FF Error");
         return false;
     }
@@ -106,7 +128,7 @@ bool CommLayer::HandshakeCommunication(PrinterIdentity* identity, int attempts) 
     WriteBytes(Commands::Cmd_CommandGetFWREL);
     memset(scratch, 0, sizeof scratch);
     unsigned error = 0;
-    int count = Read(scratch, kScratchSize - 1, &error);
+    int count = ReadUnframedAnswer(scratch, kScratchSize - 1, &error);
     if (count <= 0) {
         Log::WriteLog("HandshakeCommunication", "Read FW Release Error");
         return false;

@@ -132,6 +132,19 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.garbage.push_back(ParseTargetNumber(value, text, "garbage=KIND[#N]:COUNT"));
     } else if (key == "drop") {
         set.dropAfter.push_back(ParseTargetNumber(value, text, "drop=KIND[#N]:BYTES"));
+    } else if (key == "split") {
+        // KIND[#N]:BYTES:MS, the target's own colon-free part first.
+        const std::string form = "split=KIND[#N]:BYTES:MS with BYTES at least 1";
+        const size_t last = value.rfind(':');
+        uint32_t interval = 0;
+        if (last == std::string::npos || !ParseUnsigned(value.substr(last + 1), interval))
+            Bad(text, form);
+        auto [target, bytes] = ParseTargetNumber(value.substr(0, last), text, form);
+        if (bytes == 0)
+            Bad(text, form);
+        set.split.push_back({target, {bytes, interval}});
+    } else if (key == "late") {
+        set.late.push_back(ParseTargetNumber(value, text, "late=KIND[#N]:MS"));
     } else if (key == "bad-sum" && !value.empty()) {
         set.badSum.push_back(ParseTarget(value, text, "bad-sum=KIND[#N]"));
     } else if (key == "answer") {
@@ -146,7 +159,7 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.otherRelease = value;
     } else {
         Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, "
-                  "stale=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
+                  "stale=, late=, split=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
     }
 }
 
@@ -192,6 +205,16 @@ FaultDecision FaultInjector::Decide(const std::string& requestName) {
         if (t.Matches(requestName, occurrence)) {
             d.stale = true;
             d.applied.push_back("stale " + at);
+        }
+    for (const auto& [t, piece] : m_set.split)
+        if (t.Matches(requestName, occurrence)) {
+            d.split = piece;
+            d.applied.push_back("split " + at + " " + std::to_string(piece.first) + " bytes");
+        }
+    for (const auto& [t, ms] : m_set.late)
+        if (t.Matches(requestName, occurrence)) {
+            d.lateMs = ms;
+            d.applied.push_back("late " + at + " " + std::to_string(ms) + " ms");
         }
     DecideUpgrade(requestName, occurrence, d);
     return d;

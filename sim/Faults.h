@@ -11,6 +11,8 @@
 //   drop=KIND[#N]:BYTES  only the first BYTES bytes of the answer, then the connection drops
 //   stale=KIND[#N]       the answer to the previous request of KIND instead of this one's (a late
 //                        answer taken for the next request)
+//   late=KIND[#N]:MS     that answer alone waits MS milliseconds (scaled): a stall at one chosen exchange
+//   split=KIND[#N]:BYTES:MS  that answer alone goes out BYTES at a time, MS apart (drip= for one answer)
 // Upgrade transfers (KIND PROGRAM for a firmware group, MODULE for a module image):
 //   bad-sum=KIND[#N]     the loader finds the sums wrong (bytes spoilt on the way): 0x99, 0x44 for a module
 //   answer=KIND[#N]:BYTE this result byte (0xNN or decimal) instead of the loader's own; only 0xAA installs
@@ -56,6 +58,8 @@ struct FaultSet {
     std::vector<std::pair<FaultTarget, uint32_t>> garbage;
     std::vector<std::pair<FaultTarget, uint32_t>> dropAfter;
     std::vector<FaultTarget> stale;
+    std::vector<std::pair<FaultTarget, uint32_t>> late;
+    std::vector<std::pair<FaultTarget, std::pair<uint32_t, uint32_t>>> split; // bytes, interval
     std::vector<FaultTarget> badSum;
     std::vector<std::pair<FaultTarget, uint32_t>> answerByte;
     std::vector<std::pair<FaultTarget, uint32_t>> slowRestart;
@@ -79,6 +83,8 @@ struct FaultDecision {
     uint32_t garbageBytes = 0;
     std::optional<uint32_t> dropAfter;
     bool stale = false;
+    uint32_t lateMs = 0;
+    std::optional<std::pair<uint32_t, uint32_t>> split; // bytes, interval
     bool badSum = false;
     std::optional<uint8_t> answerByte;
     std::optional<uint32_t> restartMs;

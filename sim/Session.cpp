@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <tuple>
 
 namespace sim {
 namespace {
@@ -90,7 +91,9 @@ Outcome Session::Handle(const Request& request) {
     outcome.answer = Garbage(fault.garbageBytes);
     outcome.answer.insert(outcome.answer.end(), answer->begin(), answer->end());
     const FaultSet& set = m_faults.Set();
-    outcome.delivery = {set.delayMs, set.dripBytes, set.dripIntervalMs, fault.dropAfter};
+    outcome.delivery = {set.delayMs + fault.lateMs, set.dripBytes, set.dripIntervalMs, fault.dropAfter};
+    if (fault.split)
+        std::tie(outcome.delivery.dripBytes, outcome.delivery.dripIntervalMs) = *fault.split;
     return outcome;
 }
 

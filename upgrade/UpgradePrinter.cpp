@@ -218,7 +218,7 @@ int UpgradePrinter::ReadPrinterRelease(CommLayer& comm, std::string& release, si
     comm.Write(Commands::Cmd_CommandGetFWREL.data(),
                static_cast<unsigned>(Commands::Cmd_CommandGetFWREL.size()), &error);
     std::vector<unsigned char> buffer(readSize + 1, 0);
-    const int count = comm.Read(buffer.data(), static_cast<unsigned>(readSize), &error);
+    const int count = comm.ReadUnframedAnswer(buffer.data(), static_cast<unsigned>(readSize), &error);
     if (count <= 0)
         return 0;
     release.assign(reinterpret_cast<const char*>(buffer.data()),

@@ -61,4 +61,30 @@ TEST(AnswerBytesIdentity, OneByteAndEscapedIdentityCodes) {
     EXPECT_EQ(S(edge.Send(B("\x1d\x49\x01")).answer), "\xff");
 }
 
+// A stall struck at one answer holds that answer alone, on top of any delay for all of them.
+TEST(AnswerDelivery, LateHoldsOnlyTheChosenAnswer) {
+    Printer printer(SmallProfile());
+    sim::FaultSet set;
+    sim::AddFault(set, "late=GSI#2:300");
+    sim::AddFault(set, "delay=5");
+    printer.faults = sim::FaultInjector(set);
+    std::vector<uint32_t> waits;
+    for (int i = 0; i < 3; ++i)
+        waits.push_back(printer.Send(B("\x1d\x49\x01")).delivery.delayMs);
+    EXPECT_EQ(waits, (std::vector<uint32_t>{5, 305, 5}));
+}
+
+TEST(AnswerDelivery, SplitCutsOnlyTheChosenAnswerInPieces) {
+    Printer printer(SmallProfile());
+    sim::FaultSet set;
+    sim::AddFault(set, "split=FWREL#2:1:7");
+    printer.faults = sim::FaultInjector(set);
+    std::vector<std::pair<uint32_t, uint32_t>> pieces;
+    for (int i = 0; i < 3; ++i) {
+        const sim::Delivery d = printer.Send(B("\x1d\x49\x03")).delivery;
+        pieces.emplace_back(d.dripBytes, d.dripIntervalMs);
+    }
+    EXPECT_EQ(pieces, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 0}, {1, 7}, {0, 0}}));
+}
+
 } // namespace

@@ -76,10 +76,18 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FaultSyntax, RejectsMalformedSwitches) {
-    for (const char* bad : {"delay=x", "drip=0:5", "drip=3", "no-answer=C4#0", "no-answer=X4", "error=C4",
-                            "error=C4:100", "garbage=C4", "drop=C4:x", "silence=1", "bogus=1",
-                            "wrong-checksum=C256", "stale=", "answer=PROGRAM:0x100", "answer=MODULE",
-                            "slow-restart=PROGRAM", "no-return=", "bad-sum=X", "other-release="}) {
+    for (const char* bad : {"delay=x",        "drip=0:5",
+                            "drip=3",         "no-answer=C4#0",
+                            "no-answer=X4",   "error=C4",
+                            "error=C4:100",   "garbage=C4",
+                            "drop=C4:x",      "silence=1",
+                            "bogus=1",        "wrong-checksum=C256",
+                            "stale=",         "answer=PROGRAM:0x100",
+                            "answer=MODULE",  "slow-restart=PROGRAM",
+                            "no-return=",     "bad-sum=X",
+                            "other-release=", "late=C4",
+                            "late=C4#0:5",    "split=C4:3",
+                            "split=C4:0:5"}) {
         sim::FaultSet set;
         EXPECT_THROW(sim::AddFault(set, bad), sim::FaultSyntaxError) << bad;
     }
