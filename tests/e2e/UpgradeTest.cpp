@@ -481,8 +481,10 @@ struct InterruptedUpgrade {
     PackageShape shape{.banks = 16, .bankSize = 1u << 20, .modules = "l"};
     UpgradeFile file = WriteUpgradePackage(dir, shape);
     SimPrinter printer{{.sets = PrinterFor("U1", shape.banks)}};
-    InterruptibleRun run{Args({"--upgrade", "-v", "-f", file.path}, printer.DeviceArgs()),
-                         {std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale}};
+    BackgroundProcess run{DALVORA_BINARY,
+                          Args({"--upgrade", "-v", "-f", file.path}, printer.DeviceArgs()),
+                          {std::string("DALVORA_TESTONLY_TIME_SCALE=") + kTimeScale},
+                          true};
 
     bool Requested(const std::string& name) const { return printer.Count(name) > 0; }
 };

@@ -6,6 +6,7 @@
 
 #include "base/Clock.h"
 #include "sim/HostProgram.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
 
@@ -98,8 +99,9 @@ TEST(HostProgram, RunsUnderThePreloadWithTheTestbedAndPassesItsStatusOn) {
 TEST(HostProgram, EndsWhenTheSimulatorIsStoppedOrDies) {
     for (int signal : {SIGTERM, SIGKILL}) {
         TempDir tmp; // a killed simulator leaves its testbed behind
-        SimProcess sim({"--usb", "--", "sh", "-c", "echo $$; exec sleep 30"}, {"TMPDIR=" + tmp.path()});
-        const std::string line = sim.ReadLine();
+        BackgroundProcess sim(DALVORA_SIM_BINARY, {"--usb", "--", "sh", "-c", "echo $$; exec sleep 30"},
+                              {"TMPDIR=" + tmp.path()});
+        const std::string line = sim.ReadLine(5000);
         ASSERT_FALSE(line.empty());
         const pid_t program = static_cast<pid_t>(std::stol(line));
         const int status = sim.Stop(signal);
