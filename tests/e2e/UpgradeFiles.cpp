@@ -1,9 +1,7 @@
 #include "tests/e2e/UpgradeFiles.h"
 
-#include <chrono>
 #include <fstream>
 #include <openssl/evp.h>
-#include <thread>
 
 namespace {
 
@@ -95,14 +93,4 @@ std::string Sha256Of(const std::vector<uint8_t>& bytes, size_t offset, size_t le
         text.push_back(kHex[digest[i] & 0x0F]);
     }
     return text;
-}
-
-bool WaitUntil(const std::function<bool()>& done, int limitMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2)); // a poll interval, not a wait
-    }
-    return true;
 }

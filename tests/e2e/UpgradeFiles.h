@@ -6,7 +6,6 @@
 #include "tools/Fixtures.h"
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -44,6 +43,3 @@ inline constexpr const char* kPackageRelease = "313";
 // Lower-case hexadecimal SHA-256 of bytes [offset, offset + length).
 [[nodiscard]] std::string Sha256Of(const std::vector<uint8_t>& bytes, size_t offset = 0,
                                    size_t length = SIZE_MAX);
-
-// Polls `done` until it holds or limitMs pass; true when it held.
-[[nodiscard]] bool WaitUntil(const std::function<bool()>& done, int limitMs);

@@ -3,6 +3,7 @@
 // refusals that must come before the first image byte, the printer's faults at each step, and Ctrl-C.
 #include "tests/e2e/SimPrinter.h"
 #include "tests/e2e/UpgradeFiles.h"
+#include "tests/support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
