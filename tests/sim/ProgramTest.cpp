@@ -4,10 +4,11 @@
 // a shell that reports what it sees.
 #include "tests/sim/SimHarness.h"
 
-#include "base/Clock.h"
 #include "sim/HostProgram.h"
+#include "tests/support/BackgroundProcess.h"
 #include "tests/support/ProcessRunner.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 
 #include <csignal>
 #include <filesystem>
@@ -62,16 +63,6 @@ bool Ended(pid_t pid) {
     return close != std::string::npos && text.size() > close + 2 && text[close + 2] == 'Z';
 }
 
-bool EndsWithin(pid_t pid, unsigned ms) {
-    const uint64_t end = Clock::MonotonicMs() + ms;
-    while (!Ended(pid)) {
-        if (Clock::MonotonicMs() > end)
-            return false;
-        Clock::SleepMs(10);
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(HostProgram, RunsUnderThePreloadWithTheTestbedAndPassesItsStatusOn) {
@@ -98,13 +89,14 @@ TEST(HostProgram, RunsUnderThePreloadWithTheTestbedAndPassesItsStatusOn) {
 TEST(HostProgram, EndsWhenTheSimulatorIsStoppedOrDies) {
     for (int signal : {SIGTERM, SIGKILL}) {
         TempDir tmp; // a killed simulator leaves its testbed behind
-        SimProcess sim({"--usb", "--", "sh", "-c", "echo $$; exec sleep 30"}, {"TMPDIR=" + tmp.path()});
-        const std::string line = sim.ReadLine();
+        BackgroundProcess sim(DALVORA_SIM_BINARY, {"--usb", "--", "sh", "-c", "echo $$; exec sleep 30"},
+                              {"TMPDIR=" + tmp.path()});
+        const std::string line = sim.ReadLine(5000);
         ASSERT_FALSE(line.empty());
         const pid_t program = static_cast<pid_t>(std::stol(line));
         const int status = sim.Stop(signal);
         // Stopped, the simulator ends the program and reports how it ended; killed, the program follows.
         EXPECT_EQ(status, signal == SIGTERM ? 128 + SIGTERM : 128 + SIGKILL);
-        EXPECT_TRUE(EndsWithin(program, 2000)) << signal;
+        EXPECT_TRUE(WaitUntil([&] { return Ended(program); }, 2000)) << signal;
     }
 }

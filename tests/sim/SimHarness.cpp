@@ -1,12 +1,8 @@
 // Test helpers; see SimHarness.h.
 #include "tests/sim/SimHarness.h"
 
-#include <csignal>
 #include <nlohmann/json.hpp>
-#include <poll.h>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace simtest {
 
@@ -36,67 +32,6 @@ Bytes SetValueCommand(const std::string& id, const std::string& value) {
     const std::string checksum = "<" + std::to_string(sum % 256) + ">";
     out.insert(out.end(), checksum.begin(), checksum.end());
     return out;
-}
-
-SimProcess::SimProcess(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe");
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        for (const auto& e : env)
-            ::putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> argv;
-        std::string program = DALVORA_SIM_BINARY;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (auto& a : copy)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    m_out = pipeFds[0];
-}
-
-SimProcess::~SimProcess() {
-    (void)Stop();
-}
-
-std::string SimProcess::ReadLine() {
-    for (;;) {
-        const size_t nl = m_buffered.find('\n');
-        if (nl != std::string::npos) {
-            std::string line = m_buffered.substr(0, nl);
-            m_buffered.erase(0, nl + 1);
-            return line;
-        }
-        pollfd p{m_out, POLLIN, 0};
-        if (m_out < 0 || ::poll(&p, 1, 5000) <= 0)
-            return {};
-        char buf[512];
-        const ssize_t n = ::read(m_out, buf, sizeof buf);
-        if (n <= 0)
-            return {};
-        m_buffered.append(buf, static_cast<size_t>(n));
-    }
-}
-
-int SimProcess::Stop(int signal) {
-    if (m_pid <= 0)
-        return -1;
-    ::kill(m_pid, signal);
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
-    if (m_out >= 0)
-        ::close(m_out);
-    m_out = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 bool FrameComplete(const Bytes& bytes) {

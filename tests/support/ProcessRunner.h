@@ -16,7 +16,6 @@ struct ProcessResult {
 
 struct ProcessOptions {
     std::vector<std::pair<std::string, std::string>> env; // added to (or replacing in) the environment
-    std::string workingDirectory;                         // empty: the caller's
     int timeoutMs = 60000;
 };
 

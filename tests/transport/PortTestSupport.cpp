@@ -1,6 +1,5 @@
 #include "tests/transport/PortTestSupport.h"
 
-#include "base/Clock.h"
 #include "base/Log.h"
 #include "transport/ComPort.h"
 
@@ -14,7 +13,6 @@
 
 #include <cerrno>
 #include <stdexcept>
-#include <thread>
 #include <tuple>
 
 LogCapture::LogCapture() {
@@ -121,16 +119,6 @@ void AbortConnection(UniqueFd& peer) {
     linger hard{1, 0};
     setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     peer.Reset();
-}
-
-bool WaitUntil(const std::function<bool()>& done) {
-    const uint64_t end = Clock::MonotonicMs() + 10000;
-    while (!done()) {
-        if (Clock::MonotonicMs() >= end)
-            return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 std::vector<unsigned char> Bytes(const std::string& text) {

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "tests/support/TempDir.h"
+#include "tests/support/WaitUntil.h"
 #include "transport/UniqueFd.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,8 +65,6 @@ std::vector<unsigned char> ReadBytes(int fd, size_t count, int timeoutMs = 5000)
 bool SendAll(int fd, const std::vector<unsigned char>& data);
 // Closes with an RST instead of an orderly close: the other side sees a reset connection.
 void AbortConnection(UniqueFd& peer);
-// Polls `done` until it holds or 10 s passed; its last answer.
-[[nodiscard]] bool WaitUntil(const std::function<bool()>& done);
 std::vector<unsigned char> Bytes(const std::string& text);
 // A recognisable pattern, so that lost, doubled or reordered bytes show.
 std::vector<unsigned char> Pattern(size_t size);

@@ -8,11 +8,14 @@
 #include "tests/support/TempDir.h"
 #include "transport/CommPortSettings.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // A shipped profile ("default", "minimal"), to adjust before the printer starts.
 sim::Profile ShippedProfile(const std::string& name);
+// A numeric item of range 0..10 (default 5) holding `current`, which may lie outside that range.
+sim::SetupItem NumericItem(uint32_t id, double current);
 
 class TranscribedPrinter {
 public:

@@ -34,18 +34,6 @@ protected:
     CommPortSettings settings;
 };
 
-sim::SetupItem NumericItem(uint32_t id, double current) {
-    sim::SetupItem item;
-    item.id = id;
-    item.kind = sim::ItemKind::Numeric;
-    item.text = "Number " + std::to_string(id);
-    item.min = 0;
-    item.max = 10;
-    item.numDefault = 5;
-    item.numCurrent = current;
-    return item;
-}
-
 size_t CountOf(const std::vector<std::string>& requests, const std::string& name) {
     return static_cast<size_t>(std::count(requests.begin(), requests.end(), name));
 }

@@ -69,22 +69,10 @@ protected:
     CommPortSettings settings;
 };
 
-sim::SetupItem OutOfRangeItem(uint32_t id, double current) {
-    sim::SetupItem item;
-    item.id = id;
-    item.kind = sim::ItemKind::Numeric;
-    item.text = "Number " + std::to_string(id);
-    item.min = 0;
-    item.max = 10;
-    item.numDefault = 5;
-    item.numCurrent = current;
-    return item;
-}
-
 TEST_F(DeviceJobs, ReadCountsUnreadableItemsAndReportsOnTheMainThread) {
     sim::Profile profile = ShippedProfile("default");
-    profile.items.push_back(OutOfRangeItem(950, 42));
-    profile.items.push_back(OutOfRangeItem(951, -1));
+    profile.items.push_back(NumericItem(950, 42));
+    profile.items.push_back(NumericItem(951, -1));
     TranscribedPrinter printer(profile);
 
     const Finished finished = read(printer);
