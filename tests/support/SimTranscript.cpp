@@ -11,7 +11,10 @@ std::string SimTranscript::Text() const {
 
 std::vector<nlohmann::json> SimTranscript::Lines() const {
     std::vector<nlohmann::json> lines;
-    std::istringstream in(Text());
+    std::string text = Text();
+    // A running simulator may be writing its next line: only whole lines count.
+    text.erase(text.find_last_of('\n') == std::string::npos ? 0 : text.find_last_of('\n') + 1);
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
         if (!line.empty())
             lines.push_back(nlohmann::json::parse(line));
