@@ -1,5 +1,6 @@
 # The program is built in layers, each a library that links only the layers below it:
-#   base -> model, firmware, transport -> protocol (comm) -> upgrade -> command line (app), gui.
+#   base -> model, firmware, transport -> protocol (comm) -> upgrade -> audit -> command line (app),
+#   gui, and fleet -> fleet tool (ctl).
 # A layer's headers are reachable only through its own include root, a build-tree folder holding one
 # link to the layer's source folder. A file therefore sees its own layer and the layers it links, and
 # including a header of a higher layer is a compile error instead of a silent dependency.

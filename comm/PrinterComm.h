@@ -6,6 +6,7 @@
 
 #include "base/DalvoraException.h"
 #include "comm/AnswerRecord.h"
+#include "comm/WriteReport.h"
 #include "transport/CommPortSettings.h"
 
 #include <cstdint>
@@ -69,6 +70,11 @@ public:
     // stores and resets. True when at least one item was written.
     bool PrnCom_WriteDataToPrinter(CommLayer* layer, PrinterData* stored, ProtocolDataAvailable* toSave,
                                    CommPortSettings* settings, bool onlyChanged);
+    // In preview the write reads and checks as always but sends no value, store or reset; the report
+    // then lists what it would have sent.
+    void SetWritePreview(bool preview) { m_writePreview = preview; }
+    // What the last write sent (or, in preview, would send); kept after a failure.
+    const WriteReport& GetWriteReport() const { return m_writeReport; }
 
     void PrnCom_ReadTools(CommLayer* layer, PrinterData* data, CommPortSettings* settings);
     // Runs one tool; toolData/dataLength is the script of the upload tool (null/-1 otherwise). The result is
@@ -114,6 +120,8 @@ private:
                       bool onlyChanged);
 
     DalvoraError m_lastError = 0;
+    bool m_writePreview = false;
+    WriteReport m_writeReport;
     uint8_t m_idInfoAttempts = kIdInfoAttempts;
     int m_upgradeFlag = 0;
     int m_componentMask = 0;

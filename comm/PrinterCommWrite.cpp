@@ -33,12 +33,25 @@ bool IsConfidential(const SetupItemType& item) {
     return text != nullptr && (text->GetDataMask() & SetupItemTypeString::kMaskConfidential) != 0;
 }
 
-bool IsUnchanged(const SetupItemType& item, const PrinterData& printer) {
+const SetupItemType* Counterpart(const SetupItemType& item, const PrinterData& printer) {
     for (const auto& theirs : printer.GetSetupItems()) {
         if (item.Equals(*theirs))
-            return item.SameValue(*theirs);
+            return theirs.get();
     }
-    return false; // no counterpart: it counts as changed
+    return nullptr;
+}
+
+// No counterpart counts as changed.
+bool IsUnchanged(const SetupItemType& item, const PrinterData& printer) {
+    const SetupItemType* theirs = Counterpart(item, printer);
+    return theirs != nullptr && item.SameValue(*theirs);
+}
+
+WrittenItem Announce(const SetupItemType& item, const PrinterData& printer, const std::string& value) {
+    WrittenItem written{item.GetId(), item.GetDescription(), std::nullopt, value, IsConfidential(item)};
+    if (const SetupItemType* theirs = Counterpart(item, printer))
+        written.before = theirs->UIValue();
+    return written;
 }
 
 bool SetupWriteDisabled(const PrinterData& stored, const ProtocolDataAvailable& toSave) {
@@ -63,6 +76,11 @@ size_t PrinterComm::WriteItems(CommLayer& layer, const PrinterData& stored, cons
         }
         std::string value = item->UIValue();
         value.resize(std::min(value.size(), kValueTextLimit));
+        if (m_writePreview) {
+            m_writeReport.items.push_back(Announce(*item, printer, value));
+            ++written;
+            continue;
+        }
         std::optional<Answer> answer =
             Ask(layer, Commands::GetCommand_SetIDValue(version, item->GetId(), value.c_str(),
                                                        IsConfidential(*item)));
@@ -70,6 +88,7 @@ size_t PrinterComm::WriteItems(CommLayer& layer, const PrinterData& stored, cons
             Fail(kWriteWhere, "Set Data Error", kErrorNoAnswer);
         if (answer->refusal != 0)
             FailRefused(kWriteWhere, answer->refusal);
+        m_writeReport.items.push_back(Announce(*item, printer, value));
         ++written;
     }
     return written;
@@ -79,6 +98,7 @@ bool PrinterComm::PrnCom_WriteDataToPrinter(CommLayer* layer, PrinterData* store
                                             ProtocolDataAvailable* toSave, CommPortSettings* settings,
                                             bool onlyChanged) {
     Log::WriteLog(kWriteWhere, "Begin");
+    m_writeReport = WriteReport{};
     Log::WriteLog(kWriteWhere, "Read Data from Printer...");
     PrinterData printer;
     printer.Init();
@@ -111,11 +131,16 @@ bool PrinterComm::PrnCom_WriteDataToPrinter(CommLayer* layer, PrinterData* store
             Log::WriteLog(kWriteWhere, "Nothing to Write");
             return false;
         }
+        if (m_writePreview) {
+            Log::WriteLog(kWriteWhere, "Preview only: nothing sent");
+            return false;
+        }
         const uint64_t version = VersionOf(*stored);
         layer->Write(Commands::GetCommand_SetAllValuesOnPrinter(version),
                      static_cast<unsigned>(Commands::GetCommand_SetAllValuesOnPrinterSize(version)));
         Log::WriteLog(kWriteWhere, "Wrote something");
         layer->WriteBytes(Commands::Cmd_CommandPrnReset);
+        m_writeReport.stored = true;
         Clock::SleepMs(kResetSettleMs);
         return true;
     });

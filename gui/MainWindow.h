@@ -9,6 +9,7 @@
 
 #include "model/PrinterData.h"
 #include "model/ProtocolDataAvailable.h"
+#include "model/SetupPages.h"
 #include "transport/CommPortSettings.h"
 
 #include <QHash>
@@ -71,13 +72,7 @@ public:
         kAbout = 8,
     };
 
-    static constexpr int kSetupPageCount = 8;
-    // Two inclusive id ranges per setup page; an empty range is {-1, -2}.
-    struct IdRange {
-        int64_t first;
-        int64_t last;
-    };
-    static const std::array<std::array<IdRange, 2>, kSetupPageCount> SetupPageRanges;
+    static constexpr int kSetupPageCount = setup_pages::kPageCount;
 
     MainWindow(int argc, char** argv, QWidget* parent = nullptr);
     ~MainWindow() override;

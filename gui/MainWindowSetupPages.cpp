@@ -16,18 +16,6 @@
 #include <QStringList>
 #include <cstdio>
 
-const std::array<std::array<MainWindow::IdRange, 2>, MainWindow::kSetupPageCount>
-    MainWindow::SetupPageRanges = {{
-        {{{1, 100}, {1000, 10000}}},
-        {{{101, 200}, {10001, 20000}}},
-        {{{201, 250}, {20001, 25000}}},
-        {{{251, 999}, {25001, 65000}}},
-        {{{65001, 65200}, {-1, -2}}},
-        {{{65351, 65535}, {-1, -2}}},
-        {{{65201, 65300}, {-1, -2}}},
-        {{{65301, 65350}, {-1, -2}}},
-    }};
-
 namespace {
 
 constexpr int kOrloPage = 4;
@@ -39,14 +27,7 @@ QString FromText(const std::string& text) {
 } // namespace
 
 bool MainWindow::checkIdInPageIsVisible(int64_t id, int page) {
-    if (page < 0)
-        return true;
-    if (page >= kSetupPageCount)
-        return false;
-    for (const IdRange& range : SetupPageRanges[page])
-        if (id >= range.first && id <= range.last)
-            return true;
-    return false;
+    return page < 0 || (page < kSetupPageCount && setup_pages::PageOf(id) == page);
 }
 
 QAbstractButton* MainWindow::setupPageButton(int page) const {

@@ -67,6 +67,14 @@ std::string SetupItemTypeCheckbox::UIValue() const {
     return text;
 }
 
+std::optional<std::string> SetupItemTypeCheckbox::UIDefaultText() const {
+    std::string text;
+    for (size_t i = 0; i < MeaningfulBytes() && i < m_defValue.size(); ++i) {
+        text += std::to_string(m_defValue[i]) + ",";
+    }
+    return text;
+}
+
 // "Elements_Size" holds the number of elements written (the bit count, when the printer describes
 // every bit): a reader then never looks for elements that are not there.
 void SetupItemTypeCheckbox::Serialize_Save(TCFXDataWriter& writer, const std::string& /*version*/,

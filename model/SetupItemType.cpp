@@ -108,6 +108,10 @@ std::string SetupItemTypeList::UIValue() const {
     return std::to_string(m_currentUIValue);
 }
 
+std::optional<std::string> SetupItemTypeList::UIDefaultText() const {
+    return std::to_string(m_defaultValue);
+}
+
 void SetupItemTypeList::Serialize_Save(TCFXDataWriter& writer, const std::string& /*version*/,
                                        int index) const {
     SaveCommon(writer, "SetupItemTypeList", index, "SetupItemTypeList_AddDescription", ArchiveType::Text);
@@ -160,6 +164,11 @@ bool SetupItemTypeNumeric::SameValue(const SetupItemType& other) const {
 std::string SetupItemTypeNumeric::UIValue() const {
     char text[64];
     return GenericFunctions::PrintFloat(text, sizeof text, m_curUIValue, getNumOfDecimalDigits(m_stepValue));
+}
+
+std::optional<std::string> SetupItemTypeNumeric::UIDefaultText() const {
+    char text[64];
+    return GenericFunctions::PrintFloat(text, sizeof text, m_defValue, getNumOfDecimalDigits(m_stepValue));
 }
 
 void SetupItemTypeNumeric::Serialize_Save(TCFXDataWriter& writer, const std::string& /*version*/,

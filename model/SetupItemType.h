@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ public:
     virtual bool SameValue(const SetupItemType& other) const = 0;
     virtual std::string UIValue() const = 0;
     virtual int UIDefaultValue() const { return 0; }
+    // The printer's default in the form UIValue() gives; absent for kinds without a default.
+    virtual std::optional<std::string> UIDefaultText() const { return std::nullopt; }
     virtual bool IsChanged() const { return false; }
     virtual bool IsReadOnlyParam() const { return false; }
     // False with a message for the user when the value may not be written.
@@ -96,6 +99,7 @@ public:
 
     bool SameValue(const SetupItemType& other) const override;
     std::string UIValue() const override;
+    std::optional<std::string> UIDefaultText() const override;
     void Serialize_Save(TCFXDataWriter& writer, const std::string& version, int index) const override;
     static std::unique_ptr<SetupItemTypeList> Load(const TCFXDataReader& reader, int index);
 
@@ -131,6 +135,7 @@ public:
 
     bool SameValue(const SetupItemType& other) const override;
     std::string UIValue() const override;
+    std::optional<std::string> UIDefaultText() const override;
     void Serialize_Save(TCFXDataWriter& writer, const std::string& version, int index) const override;
     static std::unique_ptr<SetupItemTypeNumeric> Load(const TCFXDataReader& reader, int index);
 
@@ -188,6 +193,7 @@ public:
 
     bool SameValue(const SetupItemType& other) const override;
     std::string UIValue() const override { return m_curUIValue; }
+    std::optional<std::string> UIDefaultText() const override { return m_defValue; }
     // A value the printer shows but does not take: writing only what changed must leave it out, or an
     // old archive would have the printer refuse the whole write.
     bool IsReadOnlyParam() const override { return (m_dataMask & kMaskReadOnly) != 0; }
@@ -238,6 +244,7 @@ public:
     bool SameValue(const SetupItemType& other) const override;
     // Each meaningful byte in decimal followed by a comma: "1,0,255,".
     std::string UIValue() const override;
+    std::optional<std::string> UIDefaultText() const override;
     void Serialize_Save(TCFXDataWriter& writer, const std::string& version, int index) const override;
     static std::unique_ptr<SetupItemTypeCheckbox> Load(const TCFXDataReader& reader, int index);
 
