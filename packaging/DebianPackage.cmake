@@ -1,4 +1,4 @@
-# Two Debian packages: dalvora (the program) and dalvora-printer-sim (the simulator, for people who
+# Two Debian packages: dalvora (the program and its fleet tool) and dalvora-printer-sim (the simulator, for people who
 # write tools or train operators). Dependencies come from the shared libraries the binaries link. Each
 # description's first line is the synopsis (no package-wide summary: CPack would put it first too).
 set(CPACK_GENERATOR DEB)
@@ -23,7 +23,9 @@ Dalvora reads the setup a thermal ticket printer describes itself, edits it and
 writes back only what changed, saves and loads .tcfx archives, runs the
 printer's service tools, reads its status and upgrades its firmware from .psw
 and .pfw packages or .mod module files, over USB, Ethernet and serial lines.
-It has a window and a command line that performs one operation per run.")
+It has a window and a command line that performs one operation per run.
+dalvoractl previews, writes, verifies and backs up setups on many printers at
+once, with an audit trail of every write.")
 
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME dalvora-printer-sim)
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION devel)

@@ -12,7 +12,8 @@ export CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
     -DDALVORA_BUILD_TESTS=OFF -DDALVORA_BUILD_BENCH=OFF -DDALVORA_BUILD_FUZZ=OFF >/dev/null
-cmake --build "$build_dir" -j "${JOBS:-$(nproc)}" --target dalvora dalvora-printer-sim dalvora_packaging_files
+cmake --build "$build_dir" -j "${JOBS:-$(nproc)}" --target dalvora dalvoractl dalvora-printer-sim \
+    dalvora_packaging_files
 rm -rf "$build_dir/packages"
 cpack --config "$build_dir/CPackConfig.cmake" -B "$build_dir/packages" >/dev/null
 ls "$build_dir"/packages/*.deb

@@ -2,7 +2,8 @@
 # Checks the Debian packages in BUILD_DIR/packages as a packager and a new user would: lintian (no
 # errors), the desktop entry and AppStream metadata validated, the man pages rendered without
 # warnings, the completions parsed, the binaries' hardening, and the programs run from the packages
-# unpacked into a temporary root: --version, --help and a read of the simulator over loopback.
+# unpacked into a temporary root: --version, --help and a read of the simulator over loopback (by
+# dalvora and by dalvoractl).
 set -euo pipefail
 
 build_dir=${1:-build-deb}
@@ -29,7 +30,8 @@ desktop-file-validate "$root"/usr/share/applications/*.desktop
 appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/*.metainfo.xml
 
 step "man pages"
-for page in "$root"/usr/share/man/man1/*.1.gz; do
+for name in dalvora dalvoractl dalvora-printer-sim; do
+    page=$root/usr/share/man/man1/$name.1.gz
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || { echo "$page: $warnings" >&2; exit 1; }
     MANWIDTH=80 man -l "$page" 2>/dev/null | grep -q '^EXIT STATUS' || { echo "$page: no EXIT STATUS" >&2; exit 1; }
@@ -40,15 +42,22 @@ for completion in "$root"/usr/share/bash-completion/completions/*; do bash -n "$
 reply=$(bash -c 'shopt -s extglob; source "$1"; COMP_WORDS=(dalvora --sendtcfx -t ""); COMP_CWORD=3
     _dalvora; echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/dalvora")
 [ "$reply" = "usb eth ser" ] || { echo "completion of -t gave: $reply" >&2; exit 1; }
+reply=$(bash -c 'shopt -s extglob; source "$1"; COMP_WORDS=(dalvoractl --json ap); COMP_CWORD=2
+    _dalvoractl; echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/dalvoractl")
+[ "$reply" = "apply" ] || { echo "completion of dalvoractl's subcommand gave: $reply" >&2; exit 1; }
 
 step "hardening"
 # Debian 12's build flags have no control-flow protection; everything else must be there.
-hardening-check --nocfprotection "$root"/usr/bin/dalvora "$root"/usr/bin/dalvora-printer-sim
+hardening-check --nocfprotection "$root"/usr/bin/dalvora "$root"/usr/bin/dalvoractl \
+    "$root"/usr/bin/dalvora-printer-sim
 
 step "programs from the unpacked packages"
 export DALVORA_TESTONLY_TIME_SCALE=0.1
 "$root/usr/bin/dalvora" --version | grep -qx "Release: [0-9.]*"
 "$root/usr/bin/dalvora" --help | grep -q -- "--sendtcfx"
+"$root/usr/bin/dalvoractl" --version | grep -qx "dalvoractl [0-9.]*"
+"$root/usr/bin/dalvoractl" --help | grep -q -- "--inventory"
+python3 -m json.tool "$root/usr/share/doc/dalvora/dalvoractl.schema.json" >/dev/null
 "$root/usr/bin/dalvora-printer-sim" --check-profile --profile large | grep -q "profile ok"
 "$root/usr/bin/dalvora-printer-sim" --tcp 127.0.0.1:0 >"$root/sim.out" 2>&1 &
 sim_pid=$!
@@ -59,4 +68,6 @@ for _ in $(seq 100); do
 done
 [ -n "$port" ] || { cat "$root/sim.out" >&2; exit 1; }
 "$root/usr/bin/dalvora" --printerversion -v -t eth -d "127.0.0.1:$port" | tail -1 | grep -qx "Operation Completed"
+"$root/usr/bin/dalvoractl" -q --json read "eth:127.0.0.1:$port" |
+    python3 -c 'import json, sys; assert json.load(sys.stdin)["summary"]["ok"] == 1'
 step "passed"
