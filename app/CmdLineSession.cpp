@@ -2,6 +2,7 @@
 // sending a configuration archive. Each opens one session and ends with an exit status.
 #include "app/CmdLineOperations.h"
 
+#include "audit/AuditRecords.h"
 #include "base/CmdConsole.h"
 #include "base/GenericFunctions.h"
 #include "base/Log.h"
@@ -14,6 +15,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -225,26 +227,47 @@ bool LoadArchive(const std::string& path, PrinterData& archive) {
     return true;
 }
 
+// Every write that reached the printer, whatever came of it, goes into the audit trail.
+void RecordWrite(const PrinterData& printer, const CommPortSettings& settings, const WriteReport& report,
+                 int status) {
+    audit::Entry entry =
+        audit::NewEntry(audit::kFrontEndCommandLine, audit::kOperationWrite, printer, settings);
+    entry.items = report.items;
+    entry.ok = status == kExitSuccess;
+    entry.status = status;
+    entry.reason = entry.ok ? "" : ErrorDescription(status);
+    (void)audit::Record(entry);
+}
+
 } // namespace
 
 int RunSendTcfx(const CmdLineOptions& opts) {
     PrinterData printer;
     printer.Init();
-    return RunPrinterJob(opts, printer, "WriteDataToPrinter", [&](PrinterJobSession& s) {
-        PrinterData archive;
-        if (!LoadArchive(opts.filename, archive)) {
-            // A file that is not an archive of ours is a file error like a missing one.
-            CmdConsole::WriteToConsoleString("Read tcfx file FAILURE\n");
-            return kExitFile;
-        }
-        ProtocolDataAvailable toSave;
-        toSave.SetupDataToSave(false, true);
-        if (!s.comm.PrnCom_WriteDataToPrinter(&s.layer, &archive, &toSave, &s.settings,
-                                              opts.tcfxonlydiff != 0)) {
-            CmdConsole::WriteToConsoleString("WriteDataToPrinter ERROR\n");
-            return kExitCommunication;
-        }
-        CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
-        return kExitSuccess;
-    });
+    PrinterComm comm(kAllComponents, opts.timem);
+    std::optional<CommPortSettings> written;
+    const int status = RunPrinterJob(
+        opts, printer, "WriteDataToPrinter",
+        [&](PrinterJobSession& s) {
+            PrinterData archive;
+            if (!LoadArchive(opts.filename, archive)) {
+                // A file that is not an archive of ours is a file error like a missing one.
+                CmdConsole::WriteToConsoleString("Read tcfx file FAILURE\n");
+                return kExitFile;
+            }
+            ProtocolDataAvailable toSave;
+            toSave.SetupDataToSave(false, true);
+            written = s.settings;
+            if (!s.comm.PrnCom_WriteDataToPrinter(&s.layer, &archive, &toSave, &s.settings,
+                                                  opts.tcfxonlydiff != 0)) {
+                CmdConsole::WriteToConsoleString("WriteDataToPrinter ERROR\n");
+                return kExitCommunication;
+            }
+            CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
+            return kExitSuccess;
+        },
+        &comm);
+    if (written)
+        RecordWrite(printer, *written, comm.GetWriteReport(), status);
+    return status;
 }

@@ -2,6 +2,7 @@
 
 #include "app/CmdLineOperations.h"
 #include "app/UpgradeSignals.h"
+#include "audit/AuditRecords.h"
 #include "base/CmdConsole.h"
 #include "base/Log.h"
 #include "firmware/ModuleData.h"
@@ -16,6 +17,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -97,19 +99,22 @@ int ReportFailure(const char* what, int sessionError, bool module) {
 // The command line may send every component and scales the upgrade's waits by -m.
 constexpr int kAllComponents = 255;
 
-int SendModuleFile(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade) {
+int SendModuleFile(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade,
+                   std::optional<audit::PackageIdentity>& sent) {
     ModuleData module;
     if (!module.LoadModuleFromFile(opts.filename.c_str())) {
         CmdConsole::WriteToConsoleString("LoadModuleFromFile FAILURE\n");
         return kExitFile;
     }
+    sent = audit::IdentityOf(opts.filename, module);
     CmdConsole::WriteToConsoleString("MODULE INFO:\n%s\n#######\n", module.GetFileInfo().c_str());
     if (!upgrade.PrnCom_WriteModule(&session.layer, &module, &session.settings, nullptr))
         return ReportFailure("Upgrade Module Error", upgrade.GetLastError(), true);
     return kExitSuccess;
 }
 
-int SendPackage(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade) {
+int SendPackage(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeSession& upgrade,
+                std::optional<audit::PackageIdentity>& sent) {
     PSWFile package;
     if (!package.LoadPSWFromFile(opts.filename.c_str(), true)) {
         CmdConsole::WriteToConsoleString("LoadPSWFromFile FAILURE\n");
@@ -122,9 +127,23 @@ int SendPackage(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeS
         if (int status = SelectUpgradeComponents(package, letters, components); status != kExitSuccess)
             return status;
     }
+    sent = audit::IdentityOf(opts.filename, package);
     if (!upgrade.PrnCom_UpgradePrinter(&session.layer, &package, &session.settings, &components, false))
         return ReportFailure("Upgrade Printer Error", upgrade.GetLastError(), false);
     return kExitSuccess;
+}
+
+// Every upgrade that reached the printer, whatever came of it, goes into the audit trail.
+void RecordUpgrade(const PrinterData& printer, const CommPortSettings& settings, bool module,
+                   const audit::PackageIdentity& sent, int status) {
+    audit::Entry entry =
+        audit::NewEntry(audit::kFrontEndCommandLine,
+                        module ? audit::kOperationModule : audit::kOperationUpgrade, printer, settings);
+    entry.package = sent;
+    entry.ok = status == kExitSuccess;
+    entry.status = status;
+    entry.reason = entry.ok ? "" : ErrorDescription(status);
+    (void)audit::Record(entry);
 }
 
 } // namespace
@@ -181,18 +200,24 @@ int RunUpgrade(const CmdLineOptions& opts) {
     data.Init();
     UpgradeSession upgrade(kAllComponents, opts.timem);
     const char* name = kinds.isMod ? "Upgrade Module" : "Upgrade Printer";
-    return RunPrinterJob(
+    std::optional<audit::PackageIdentity> sent;
+    std::optional<CommPortSettings> port;
+    const int result = RunPrinterJob(
         opts, data, name,
         [&](PrinterJobSession& session) {
             int status = kExitSuccess;
+            port = session.settings;
             if (kinds.isMod)
-                status = SendModuleFile(opts, session, upgrade);
+                status = SendModuleFile(opts, session, upgrade, sent);
             else if (kinds.isPswPfw)
-                status = SendPackage(opts, session, upgrade);
+                status = SendPackage(opts, session, upgrade, sent);
             // A .zpd file, or a .bin with -TM1: the printer was found and nothing is sent.
             if (status == kExitSuccess)
                 CmdConsole::WriteToConsoleString("OPERATION SUCCESS\n");
             return status;
         },
         &upgrade);
+    if (sent && port)
+        RecordUpgrade(data, *port, kinds.isMod, *sent, result);
+    return result;
 }

@@ -2,6 +2,7 @@
 
 #include "audit/AuditJson.h"
 #include "audit/AuditRecords.h"
+#include "base/Clock.h"
 #include "base/DalvoraException.h"
 #include "comm/PrinterComm.h"
 #include "comm/PrinterJob.h"
@@ -142,13 +143,32 @@ std::vector<NotHeld> FindNotHeld(const WriteReport& report, const PrinterData& a
     return notHeld;
 }
 
+namespace {
+
+// A printer restarts after storing a setup and is gone for a few seconds (a USB printer leaves the bus):
+// the read-back waits for it to come back rather than call it missing.
+ReadOutcome ReadBackAfterReset(const CommPortSettings& settings) {
+    constexpr int kAttempts = 15;
+    constexpr uint32_t kPauseMs = 1000;
+    ReadOutcome readBack = ReadPrinter(settings, false);
+    for (int attempt = 1;
+         attempt < kAttempts && readBack.failure && readBack.failure->code == kErrorDeviceNotFound;
+         ++attempt) {
+        Clock::SleepMs(kPauseMs);
+        readBack = ReadPrinter(settings, false);
+    }
+    return readBack;
+}
+
+} // namespace
+
 WriteOutcome ApplyWrite(const std::string& archivePath, CommPortSettings settings, bool onlyChanged,
                         bool verify) {
     PrinterData archive;
     WriteOutcome outcome = RunWrite(archivePath, settings, onlyChanged, false, archive);
     if (outcome.failure || !verify || outcome.report.items.empty())
         return outcome;
-    ReadOutcome readBack = ReadPrinter(settings, false);
+    ReadOutcome readBack = ReadBackAfterReset(settings);
     if (readBack.failure) {
         outcome.failure = Failure{readBack.failure->code, "read-back failed: " + readBack.failure->reason};
         return outcome;

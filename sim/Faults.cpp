@@ -99,6 +99,11 @@ std::pair<FaultTarget, uint32_t> ParseTargetByte(const std::string& value, const
 
 } // namespace
 
+bool FaultSet::KeepsOld(uint32_t id) const {
+    return std::any_of(keepOld.begin(), keepOld.end(),
+                       [id](uint32_t kept) { return kept == kKeepOldEvery || kept == id; });
+}
+
 bool FaultTarget::Matches(const std::string& name, uint32_t occurrence) const {
     return (kind == "*" || kind == name) && (nth == 0 || nth == occurrence);
 }
@@ -153,13 +158,19 @@ void AddFault(FaultSet& set, const std::string& text) {
         set.slowRestart.push_back(ParseTargetNumber(value, text, "slow-restart=KIND[#N]:MS"));
     } else if (key == "no-return" && !value.empty()) {
         set.noReturn.push_back(ParseTarget(value, text, "no-return=KIND[#N]"));
+    } else if (key == "keep-old" && !value.empty()) {
+        uint32_t id = FaultSet::kKeepOldEvery;
+        if (value != "*" && (!ParseUnsigned(value, id) || id == FaultSet::kKeepOldEvery))
+            Bad(text, "keep-old=ID or keep-old=*");
+        set.keepOld.push_back(id);
     } else if (key == "other-release" && !value.empty()) {
         if (std::any_of(value.begin(), value.end(), [](unsigned char c) { return c < 0x20 || c > 0x7E; }))
             Bad(text, "other-release=TEXT of printable characters");
         set.otherRelease = value;
     } else {
         Bad(text, "one of delay=, drip=, silence, no-answer=, error=, wrong-checksum=, garbage=, drop=, "
-                  "stale=, late=, split=, bad-sum=, answer=, slow-restart=, no-return=, other-release=");
+                  "stale=, late=, split=, bad-sum=, answer=, slow-restart=, no-return=, other-release=, "
+                  "keep-old=");
     }
 }
 

@@ -13,6 +13,8 @@
 //                        answer taken for the next request)
 //   late=KIND[#N]:MS     that answer alone waits MS milliseconds (scaled): a stall at one chosen exchange
 //   split=KIND[#N]:BYTES:MS  that answer alone goes out BYTES at a time, MS apart (drip= for one answer)
+//   keep-old=ID          a new value for setup item ID (or * for every item) is acknowledged but the
+//                        item keeps its old one: a printer whose write does not take
 // Upgrade transfers (KIND PROGRAM for a firmware group, MODULE for a module image):
 //   bad-sum=KIND[#N]     the loader finds the sums wrong (bytes spoilt on the way): 0x99, 0x44 for a module
 //   answer=KIND[#N]:BYTE this result byte (0xNN or decimal) instead of the loader's own; only 0xAA installs
@@ -65,6 +67,10 @@ struct FaultSet {
     std::vector<std::pair<FaultTarget, uint32_t>> slowRestart;
     std::vector<FaultTarget> noReturn;
     std::optional<std::string> otherRelease;
+    std::vector<uint32_t> keepOld; // item ids; kKeepOldEvery for every item
+
+    static constexpr uint32_t kKeepOldEvery = UINT32_MAX;
+    [[nodiscard]] bool KeepsOld(uint32_t id) const;
 };
 
 class FaultSyntaxError : public std::invalid_argument {

@@ -31,7 +31,7 @@ const char* UsageText() {
            "                          no-answer=KIND[#N]  error=KIND[#N]:NN  wrong-checksum=KIND[#N]\n"
            "                          garbage=KIND[#N]:COUNT  drop=KIND[#N]:BYTES  stale=KIND[#N]\n"
            "                          bad-sum=KIND[#N]  answer=KIND[#N]:0xNN  slow-restart=KIND[#N]:MS\n"
-           "                          no-return=KIND[#N]  other-release=TEXT\n"
+           "                          no-return=KIND[#N]  other-release=TEXT  keep-old=ID|*\n"
            "                        KIND: GSI, GSIFF, FWREL, C<code> (C4, C138, ...), BANKS, PROGRAM,\n"
            "                        MODULE or *\n"
            "  --check-profile       validate the profile, print \"profile ok\" and exit\n"

@@ -214,6 +214,10 @@ Bytes Session::AnswerSetValue(const Request& request, Outcome& outcome) {
         outcome.notes.push_back("unknown id " + request.fields[0]);
         return ErrorAnswer(request.code, PrinterError::UnknownId);
     }
+    if (m_faults.Set().KeepsOld(id)) {
+        outcome.notes.push_back("value of " + std::to_string(id) + " acknowledged and not kept");
+        return AcknowledgeAnswer(request.code);
+    }
     std::string why;
     switch (m_state.Stage(id, request.fields[1], why, outcome.changes)) {
     case PrinterState::SetResult::Staged:
