@@ -9,6 +9,7 @@
 #include "firmware/PSWFile.h"
 #include "firmware/PSWHeaders.h"
 #include "model/PrinterData.h"
+#include "upgrade/ComponentLetters.h"
 #include "upgrade/UpgradeModeU2U4.h"
 #include "upgrade/UpgradeSession.h"
 #include "upgrade/UpgradeStop.h"
@@ -33,20 +34,6 @@ enum SessionError : int {
     kSessionNoFirmwareUpgrade = 24,
 };
 
-struct LetterChoice {
-    char letter;
-    int after;
-    int before;
-};
-// In the order the chosen list is built; the firmware has one code only.
-constexpr LetterChoice kLetterChoices[] = {
-    {'S', PSW_COMPONENT_SOFTWARE, PSW_COMPONENT_SOFTWARE},
-    {'F', PSW_COMPONENT_FONTS_AFTER, PSW_COMPONENT_FONTS_BEFORE},
-    {'L', PSW_COMPONENT_LOGOS_AFTER, PSW_COMPONENT_LOGOS_BEFORE},
-    {'D', PSW_COMPONENT_FLASHDISK_AFTER, PSW_COMPONENT_FLASHDISK_BEFORE},
-    {'O', PSW_COMPONENT_OTHER_AFTER, PSW_COMPONENT_OTHER_BEFORE},
-};
-
 // U4's restart request: Enter on the terminal. Without a terminal nobody can answer, so the upgrade
 // goes on and the modules' re-open retries wait for the printer instead.
 bool WaitForEnterOnTerminal(const std::string& request) {
@@ -59,13 +46,6 @@ bool WaitForEnterOnTerminal(const std::string& request) {
     std::string line;
     std::getline(std::cin, line);
     return true;
-}
-
-bool DemandsFullUpgrade(const PSWFile& package) {
-    for (PSWHeader* header : package.GetHeaders(HTYPE_UPGRADE))
-        if (static_cast<PSWHeaderUpgrade*>(header)->bMustUpdateWhole)
-            return true;
-    return false;
 }
 
 // The file argument for --upgrade: 0, or the exit status after its message.
@@ -123,7 +103,7 @@ int SendPackage(const CmdLineOptions& opts, PrinterJobSession& session, UpgradeS
     CmdConsole::WriteToConsoleString("PSW FILE INFO:\n%s\n#######\n", package.GetFileInfo(false).c_str());
     PSWComponents components = package.GetComponents();
     const std::string& letters = opts.upgComponentsStr;
-    if (!letters.empty() && letters.find('A') == std::string::npos) {
+    if (component_letters::NamesAChoice(letters)) {
         if (int status = SelectUpgradeComponents(package, letters, components); status != kExitSuccess)
             return status;
     }
@@ -149,26 +129,18 @@ void RecordUpgrade(const PrinterData& printer, const CommPortSettings& settings,
 } // namespace
 
 int SelectUpgradeComponents(const PSWFile& package, const std::string& letters, PSWComponents& chosen) {
-    if (DemandsFullUpgrade(package)) {
+    switch (component_letters::Choose(package, letters, chosen)) {
+    case component_letters::Refusal::None:
+        return kExitSuccess;
+    case component_letters::Refusal::WholeUpgradeDemanded:
         CmdConsole::WriteToConsoleString("PSW file check FAILURE (This device must be fully updated. It is "
                                          "not possible to choose which components should be updated)\n");
         return kExitParameter;
+    case component_letters::Refusal::NothingChosen:
+        break;
     }
-    const PSWComponents& offered = package.GetComponents();
-    chosen.ResetList();
-    for (const LetterChoice& choice : kLetterChoices) {
-        if (letters.find(choice.letter) == std::string::npos)
-            continue;
-        if (offered.HasComponent(choice.after))
-            chosen.Add(choice.after);
-        else if (offered.HasComponent(choice.before))
-            chosen.Add(choice.before);
-    }
-    if (chosen.Size() == 0) {
-        CmdConsole::WriteToConsoleString("PSW file check FAILURE (No available module selected)\n");
-        return kExitParameter;
-    }
-    return kExitSuccess;
+    CmdConsole::WriteToConsoleString("PSW file check FAILURE (No available module selected)\n");
+    return kExitParameter;
 }
 
 int UpgradeExitStatus(int sessionError, bool module) {

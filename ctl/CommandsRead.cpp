@@ -7,6 +7,7 @@
 #include "fleet/PrinterOps.h"
 #include "transport/EthDiscovery.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace ctl {
@@ -168,7 +169,12 @@ int RunBackup(const Output& output, const std::vector<fleet::PrinterTarget>& tar
             return fleet::PrinterResult{fleet::State::Ok, 0, "", detail};
         },
         WithProgress(options, output, targets.size()));
-    const int status = StatusOf(results);
+    int status = StatusOf(results);
+    // An archive that cannot be written is the operator's directory's fault, as in read -o.
+    if (status == kExitPrinterFailed &&
+        std::any_of(results.begin(), results.end(),
+                    [](const fleet::PrinterResult& r) { return r.code == fleet::kFailureOutput; }))
+        status = kExitFile;
     if (output.json) {
         PrintJson(output, FleetDocument("backup", targets, results, status));
         return status;

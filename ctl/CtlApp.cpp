@@ -18,6 +18,7 @@ struct Arguments {
     std::string tag;
     std::vector<std::string> printers;
     WriteChoice write;
+    UpgradeChoice upgrade;
     std::string archiveOut;
     std::string directory;
     std::string since;
@@ -111,6 +112,19 @@ int RunDalvoractl(int argc, char** argv, std::ostream& out, std::ostream& err) {
         ->check(CLI::ExistingDirectory);
     AddParallel(*backup, args);
 
+    CLI::App* upgrade = app.add_subcommand(
+        "upgrade", "Firmware package or module to the printers, after checking every printer first");
+    upgrade->add_option("file", args.upgrade.file, "Firmware package (.psw, .pfw) or module file (.mod)")
+        ->required();
+    AddPrinterOptions(*upgrade, args);
+    upgrade->add_option("-c,--components", args.upgrade.components,
+                        "Components of the package: S firmware, F fonts, L logos, D flash disk, O other");
+    upgrade->add_flag("--skip-unfit", args.upgrade.skipUnfit,
+                      "Upgrade the printers that pass the check even when others do not");
+    upgrade->add_option("--parallel", args.upgrade.parallel, "Ethernet printers upgraded at once")
+        ->check(CLI::Range(1, 64))
+        ->default_val(1);
+
     CLI::App* history = app.add_subcommand("history", "The audit trail of writes and upgrades");
     history->add_option("--since", args.since,
                         "YYYY-MM-DD, YYYY-MM-DDTHH:MM:SSZ, or back from now: 90m, 12h, 7d");
@@ -136,6 +150,8 @@ int RunDalvoractl(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return RunDiff(output, *targets, args.write);
     if (apply->parsed())
         return RunApply(output, *targets, args.write);
+    if (upgrade->parsed())
+        return RunUpgradeCommand(output, *targets, args.upgrade);
     return RunBackup(output, *targets, args.directory, args.write.parallel);
 }
 

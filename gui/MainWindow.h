@@ -7,6 +7,7 @@
 // links, restore), MainWindowJobs.cpp (read and write the printer), MainWindowFiles.cpp (archives).
 #pragma once
 
+#include "audit/AuditEntry.h"
 #include "model/PrinterData.h"
 #include "model/ProtocolDataAvailable.h"
 #include "model/SetupPages.h"
@@ -21,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QAbstractButton;
 class QMenu;
@@ -249,6 +251,7 @@ private:
     ModuleData m_module;
     PSWFile m_package;
     int m_upgradeKind = kUpgradeNothing;
+    std::optional<audit::PackageIdentity> m_upgradeFileIdentity; // the loaded file, for the audit trail
     PSWComponents m_components;
     UpgradeDeviceController* m_upgradeJob = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "gui/MainWindow.h"
 #include "ui_MainWindow.h"
 
+#include "audit/AuditRecords.h"
 #include "base/CmdConsole.h"
 #include "comm/PrinterJob.h"
 #include "firmware/PSWHeaders.h"
@@ -111,12 +112,14 @@ bool MainWindow::loadUpgradeFile(const QString& name, QString& info) {
         if (!m_module.LoadModuleFromFile(path.constData()))
             return false;
         m_upgradeKind = kUpgradeModule;
+        m_upgradeFileIdentity = audit::IdentityOf(name.toStdString(), m_module);
         info = "MODULE INFO:\n" + QString::fromStdString(m_module.GetFileInfo());
         return true;
     }
     if (!m_package.LoadPSWFromFile(path.constData(), true))
         return false;
     m_upgradeKind = kUpgradePackage;
+    m_upgradeFileIdentity = audit::IdentityOf(name.toStdString(), m_package);
     info = "PSW INFO:\n" + QString::fromStdString(m_package.GetFileInfo(isExtendedInfoShown()));
     return true;
 }
@@ -199,7 +202,8 @@ void MainWindow::startUpgradeJob(int kind, const QString& title) {
     if (kind == kUpgradePackage)
         connect(m_upgradeJob, &UpgradeDeviceController::changeWaitingLabel, this,
                 &MainWindow::handleChangeWaitingLabel);
-    m_upgradeJob->Start(&m_printerData, &m_portSettings, kind, &m_package, &m_components, &m_module);
+    m_upgradeJob->Start(&m_printerData, &m_portSettings, kind, &m_package, &m_components, &m_module,
+                        m_upgradeFileIdentity);
 }
 
 void MainWindow::handleUpgradeFinished(int result) {

@@ -151,31 +151,40 @@ bool UpgradeSession::PrnCom_UpgradePrinter(CommLayer* layer, PSWFile* package, C
     }
 }
 
+bool UpgradeSession::CheckFitWithLayerOpen(const char* where, CommLayer& layer, PSWFile& package,
+                                           CommPortSettings& settings, bool askConfirmation,
+                                           std::unique_ptr<UpgradeDataInfo>& info, PackageFit& fit) {
+    std::unique_ptr<ProtocolDataAvailable> capabilities;
+    if (!CommonStart(where, layer, settings, capabilities))
+        return false;
+    if (!capabilities->UpgradePrinterAvailable(true, false))
+        return Refuse(where, "Upgrade printer not supported!", kErrorUpgradeNotOffered, layer);
+    ReadAnswer answer = Exchange(layer, Commands::Cmd_CommandUpgradeInfo);
+    if (!answer.bytes)
+        return Refuse(where, "Get Upgrade Info Error", kErrorBadAnswer, layer);
+    if (answer.refusal != 0) {
+        Log::WriteLogP(where, "Return is a Error Answer %d", answer.refusal);
+        return Refuse(where, "End", answer.refusal, layer);
+    }
+    AnswerRecord record = RecordOf(answer, nullptr);
+    info = record.Type() == OBJTYPE_UPGRADE_DATA_INFO ? record.Take<UpgradeDataInfo>() : nullptr;
+    if (!info)
+        return Refuse(where, "Extract UpgradeDataInfo Error", kErrorBadAnswer, layer);
+    Log::WriteLog(where, "GetUpgradeInfo OK");
+    const auto* header = static_cast<const PSWHeaderUpgrade*>(package.GetHeaders(HTYPE_UPGRADE).front());
+    fit = CheckPackageFit(*info, *header, askConfirmation);
+    if (fit.error != 0)
+        return Refuse(where, "End", fit.error, layer);
+    return true;
+}
+
 bool UpgradeSession::UpgradeWithLayerOpen(CommLayer& layer, PSWFile& package, CommPortSettings& settings,
                                           PSWComponents& components, bool askConfirmation) {
     constexpr const char* kWhere = "PrnCom_UpgradePrinter";
-    std::unique_ptr<ProtocolDataAvailable> capabilities;
-    if (!CommonStart(kWhere, layer, settings, capabilities))
+    std::unique_ptr<UpgradeDataInfo> info;
+    PackageFit fit;
+    if (!CheckFitWithLayerOpen(kWhere, layer, package, settings, askConfirmation, info, fit))
         return false;
-    if (!capabilities->UpgradePrinterAvailable(true, false))
-        return Refuse(kWhere, "Upgrade printer not supported!", kErrorUpgradeNotOffered, layer);
-    ReadAnswer answer = Exchange(layer, Commands::Cmd_CommandUpgradeInfo);
-    if (!answer.bytes)
-        return Refuse(kWhere, "Get Upgrade Info Error", kErrorBadAnswer, layer);
-    if (answer.refusal != 0) {
-        Log::WriteLogP(kWhere, "Return is a Error Answer %d", answer.refusal);
-        return Refuse(kWhere, "End", answer.refusal, layer);
-    }
-    AnswerRecord record = RecordOf(answer, nullptr);
-    std::unique_ptr<UpgradeDataInfo> info =
-        record.Type() == OBJTYPE_UPGRADE_DATA_INFO ? record.Take<UpgradeDataInfo>() : nullptr;
-    if (!info)
-        return Refuse(kWhere, "Extract UpgradeDataInfo Error", kErrorBadAnswer, layer);
-    Log::WriteLog(kWhere, "GetUpgradeInfo OK");
-    const auto* header = static_cast<const PSWHeaderUpgrade*>(package.GetHeaders(HTYPE_UPGRADE).front());
-    const PackageFit fit = CheckPackageFit(*info, *header, askConfirmation);
-    if (fit.error != 0)
-        return Refuse(kWhere, "End", fit.error, layer);
     const int mode = static_cast<int>(info->GetUpgradeMode());
     std::unique_ptr<UpgradePrinter> driver =
         UpgradePrinter::GetUpgradeClass(mode, GetComponentMask(), GetUpgradeFlag());
@@ -195,6 +204,49 @@ bool UpgradeSession::UpgradeWithLayerOpen(CommLayer& layer, PSWFile& package, Co
     Log::WriteLog(kWhere, "End");
     layer.Close();
     return true;
+}
+
+bool UpgradeSession::PrnCom_CheckPackage(CommLayer* layer, PSWFile* package, CommPortSettings* settings) {
+    constexpr const char* kWhere = "PrnCom_CheckPackage";
+    SetLastError(0);
+    const std::vector<PSWHeader*> headers = package->GetHeaders(HTYPE_UPGRADE);
+    if (headers.empty() || headers.front() == nullptr) {
+        SetLastError(kErrorPackageNotForThisSystem);
+        return false;
+    }
+    try {
+        std::unique_ptr<UpgradeDataInfo> info;
+        PackageFit fit;
+        if (!CheckFitWithLayerOpen(kWhere, *layer, *package, *settings, false, info, fit))
+            return false;
+        const int mode = static_cast<int>(info->GetUpgradeMode());
+        if (!UpgradePrinter::GetUpgradeClass(mode, GetComponentMask(), GetUpgradeFlag())) {
+            Log::WriteLogP(kWhere, "Upgrade Mode %d Not Supported!", mode);
+            return Refuse(kWhere, "End", kErrorBadAnswer, *layer);
+        }
+        layer->Close();
+        return true;
+    } catch (const std::exception& e) {
+        Log::WriteLogP(kWhere, "Check Error (%s)", e.what());
+        return Refuse(kWhere, "End", kErrorBadAnswer, *layer);
+    }
+}
+
+bool UpgradeSession::PrnCom_CheckModule(CommLayer* layer, CommPortSettings* settings) {
+    constexpr const char* kWhere = "PrnCom_CheckModule";
+    SetLastError(0);
+    try {
+        std::unique_ptr<ProtocolDataAvailable> capabilities;
+        if (!CommonStart(kWhere, *layer, *settings, capabilities))
+            return false;
+        if (!capabilities->UpgradeModulesAvailable(true, false))
+            return Refuse(kWhere, "Upgrade module not supported!", kErrorModulesNotOffered, *layer);
+        layer->Close();
+        return true;
+    } catch (const std::exception& e) {
+        Log::WriteLogP(kWhere, "Check Error (%s)", e.what());
+        return Refuse(kWhere, "End", kErrorBadAnswer, *layer);
+    }
 }
 
 bool UpgradeSession::PrnCom_WriteModule(CommLayer* layer, ModuleData* module, CommPortSettings* settings,

@@ -33,6 +33,12 @@ public:
     [[nodiscard]] bool PrnCom_WriteModule(CommLayer* layer, ModuleData* module, CommPortSettings* settings,
                                           void* progress);
 
+    // The checks an upgrade or a module transfer makes before anything is sent (the printer offers it;
+    // the package fits and its upgrade procedure is known), with nothing sent: false with the last
+    // error the real operation would have refused with. The port is closed either way.
+    [[nodiscard]] bool PrnCom_CheckPackage(CommLayer* layer, PSWFile* package, CommPortSettings* settings);
+    [[nodiscard]] bool PrnCom_CheckModule(CommLayer* layer, CommPortSettings* settings);
+
     // Whether a package fits the printer: 0 or 9 (after its log line), and whether to ask about the
     // release (ORLO customization changes never ask).
     struct PackageFit {
@@ -46,6 +52,10 @@ private:
     // Open, protocol version and capabilities; false after the failure's last error and close.
     [[nodiscard]] bool CommonStart(const char* where, CommLayer& layer, CommPortSettings& settings,
                                    std::unique_ptr<ProtocolDataAvailable>& capabilities);
+    // Start, capabilities, the printer's upgrade information and the fit; false after the refusal.
+    [[nodiscard]] bool CheckFitWithLayerOpen(const char* where, CommLayer& layer, PSWFile& package,
+                                             CommPortSettings& settings, bool askConfirmation,
+                                             std::unique_ptr<UpgradeDataInfo>& info, PackageFit& fit);
     [[nodiscard]] bool UpgradeWithLayerOpen(CommLayer& layer, PSWFile& package, CommPortSettings& settings,
                                             PSWComponents& components, bool askConfirmation);
     [[nodiscard]] bool WriteModuleWithLayerOpen(CommLayer& layer, ModuleData& module, void* progress);

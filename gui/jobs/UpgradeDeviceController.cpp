@@ -1,5 +1,6 @@
 #include "gui/jobs/UpgradeDeviceController.h"
 
+#include "audit/AuditRecords.h"
 #include "base/Log.h"
 #include "firmware/ModuleData.h"
 #include "firmware/PSWComponents.h"
@@ -54,15 +55,28 @@ int runUpgrade(UpgradeSession& upgrade, PrinterJobSession& session, int kind, PS
 void UpgradeDeviceWorker::doWork(PrinterData* data, CommPortSettings* settings, int kind, PSWFile* package,
                                  PSWComponents* components, ModuleData* module) {
     UpgradeSession upgrade(kAllComponents, kTimeMultiplier);
+    // Taken once the printer is found, so a printer that was never reached leaves no line.
+    std::optional<audit::Entry> entry;
     const int result = runDeviceJob(*this, data, settings, upgrade, [&](PrinterJobSession& session) {
+        const char* operation =
+            kind == UpgradeDeviceController::kKindModule ? audit::kOperationModule : audit::kOperationUpgrade;
+        entry = audit::NewEntry(audit::kFrontEndWindow, operation, session.data, session.settings);
         return runUpgrade(upgrade, session, kind, package, components, module);
     });
+    if (entry) {
+        entry->package = m_sentFile;
+        entry->ok = result == kJobSuccess;
+        entry->status = result == kJobFalseResult ? upgrade.GetLastError() : result;
+        entry->reason = entry->ok ? "" : "upgrade failed, session error " + std::to_string(entry->status);
+        (void)audit::Record(*entry);
+    }
     emit resultReady(result);
 }
 
 UpgradeDeviceController::UpgradeDeviceController(QObject* parent) : DeviceJobController(parent) {
     registerUpgradeJobTypes();
     auto* worker = new UpgradeDeviceWorker;
+    m_worker = worker;
     adoptWorker(worker);
     connect(this, &UpgradeDeviceController::operate, worker, &UpgradeDeviceWorker::doWork);
     connect(worker, &UpgradeDeviceWorker::resultReady, this, &UpgradeDeviceController::handleResults);
@@ -74,7 +88,10 @@ UpgradeDeviceController::~UpgradeDeviceController() {
 }
 
 void UpgradeDeviceController::Start(PrinterData* data, CommPortSettings* settings, int kind, PSWFile* package,
-                                    PSWComponents* components, ModuleData* module) {
+                                    PSWComponents* components, ModuleData* module,
+                                    std::optional<audit::PackageIdentity> sentFile) {
+    // The queued emit below hands this over to the worker's thread.
+    m_worker->setSentFile(std::move(sentFile));
     handOverToWorker();
     emit operate(data, settings, kind, package, components, module);
 }

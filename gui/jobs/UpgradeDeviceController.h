@@ -11,6 +11,7 @@
 //     blocking queued connection; when it returns, answer() holds the user's choice.
 #pragma once
 
+#include "audit/AuditEntry.h"
 #include "gui/jobs/DeviceJobController.h"
 
 #include <QString>
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class ModuleData;
 class PSWComponents;
@@ -29,12 +31,19 @@ struct CommPortSettings;
 class UpgradeDeviceWorker : public QObject {
     Q_OBJECT
 
+public:
+    // What the audit trail names as sent; set before the job starts.
+    void setSentFile(std::optional<audit::PackageIdentity> identity) { m_sentFile = std::move(identity); }
+
 public slots:
     void doWork(PrinterData* data, CommPortSettings* settings, int kind, PSWFile* package,
                 PSWComponents* components, ModuleData* module);
 
 signals:
     void resultReady(int result);
+
+private:
+    std::optional<audit::PackageIdentity> m_sentFile;
 };
 
 class UpgradeDeviceController : public DeviceJobController {
@@ -49,8 +58,10 @@ public:
     explicit UpgradeDeviceController(QObject* parent = nullptr);
     ~UpgradeDeviceController() override;
 
+    // sentFile: the loaded file's name, identity and SHA-256, for the audit trail.
     void Start(PrinterData* data, CommPortSettings* settings, int kind, PSWFile* package,
-               PSWComponents* components, ModuleData* module);
+               PSWComponents* components, ModuleData* module,
+               std::optional<audit::PackageIdentity> sentFile = std::nullopt);
 
     // Worker thread. Blocks until the connected slot has answered; answers stop without asking once
     // the job is being stopped, and go on when nothing is connected (nobody to ask).
@@ -89,6 +100,7 @@ signals:
 private:
     void declareAnswerHandedOver();
 
+    UpgradeDeviceWorker* m_worker = nullptr;
     mutable std::mutex m_mutex;
     QString m_questionTitle;
     QString m_question;

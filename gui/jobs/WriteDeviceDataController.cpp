@@ -1,10 +1,14 @@
 #include "gui/jobs/WriteDeviceDataController.h"
 
+#include "audit/AuditRecords.h"
+#include "comm/PrinterComm.h"
 #include "comm/PrinterJobs.h"
 #include "gui/jobs/RunDeviceJob.h"
 #include "model/PrinterData.h"
 #include "model/ProtocolDataAvailable.h"
 #include "transport/CommPortSettings.h"
+
+#include <optional>
 
 void WriteDeviceDataWorker::doWork(PrinterData* data, CommPortSettings* settings,
                                    ProtocolDataAvailable* selection) {
@@ -12,9 +16,22 @@ void WriteDeviceDataWorker::doWork(PrinterData* data, CommPortSettings* settings
         emit resultReady(kJobUnexpectedFailure);
         return;
     }
-    emit resultReady(runDeviceJob(*this, data, settings, [selection](PrinterJobSession& session) {
+    PrinterComm comm;
+    // Taken once the printer is found, so a printer that was never reached leaves no line.
+    std::optional<audit::Entry> entry;
+    const int result = runDeviceJob(*this, data, settings, comm, [&](PrinterJobSession& session) {
+        entry =
+            audit::NewEntry(audit::kFrontEndWindow, audit::kOperationWrite, session.data, session.settings);
         return printer_jobs::WriteDeviceData(session, *selection);
-    }));
+    });
+    if (entry) {
+        entry->items = comm.GetWriteReport().items;
+        entry->ok = result == kJobSuccess;
+        entry->status = result;
+        entry->reason = entry->ok ? "" : "write failed, error " + std::to_string(result);
+        (void)audit::Record(*entry);
+    }
+    emit resultReady(result);
 }
 
 WriteDeviceDataController::WriteDeviceDataController(QObject* parent) : DeviceJobController(parent) {

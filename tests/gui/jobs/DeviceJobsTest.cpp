@@ -3,6 +3,8 @@
 #include "tests/comm/session/InProcessPrinter.h"
 #include "tests/e2e/UpgradeFiles.h"
 
+#include "audit/AuditLog.h"
+#include "audit/AuditRecords.h"
 #include "base/Clock.h"
 #include "base/CmdConsole.h"
 #include "comm/AnswerRecord.h"
@@ -28,6 +30,23 @@
 #include <optional>
 
 namespace {
+
+// The window's audit lines, written into a directory of the test's own.
+class PrivateTrail {
+public:
+    PrivateTrail() : m_previous(std::getenv("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME") : "") {
+        setenv("XDG_STATE_HOME", m_dir.path().c_str(), 1);
+    }
+    ~PrivateTrail() { setenv("XDG_STATE_HOME", m_previous.c_str(), 1); }
+    std::vector<audit::Entry> Entries() const {
+        std::string error;
+        return audit::ReadTrail(std::nullopt, error).value_or(audit::Trail{}).entries;
+    }
+
+private:
+    TempDir m_dir;
+    std::string m_previous;
+};
 
 constexpr int kJobWaitMs = 120000; // a limit for a hung job, never a pace
 
@@ -114,7 +133,13 @@ TEST_F(DeviceJobs, StatusWriteAndToolJobsHandTheirResultsOver) {
     ProtocolDataAvailable selection;
     selection.SetupDataToSave(false, true);
     WriteDeviceDataController writeJob;
+    const PrivateTrail trail;
     EXPECT_EQ(run(writeJob, &data, &settings, &selection).result, 0);
+    const std::vector<audit::Entry> written = trail.Entries();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].frontEnd, audit::kFrontEndWindow);
+    EXPECT_TRUE(written[0].ok);
+    EXPECT_EQ(written[0].items.size(), printer.FieldsOf("C5").size());
 
     ToolTag headTest = ToolsVector().at(4);
     for (const int type : {2, 1}) {
@@ -142,7 +167,8 @@ TEST_F(DeviceJobs, UpgradeWaitsForTheMainThreadsAnswerAndHandsItsProgressOver) {
     settings = printer.Settings();
     TempDir dir;
     PSWFile package;
-    ASSERT_TRUE(package.LoadPSWFromFile(WriteUpgradePackage(dir, {}).path.c_str(), true));
+    const std::string path = WriteUpgradePackage(dir, {}).path;
+    ASSERT_TRUE(package.LoadPSWFromFile(path.c_str(), true));
     PSWComponents components = package.GetComponents();
 
     UpgradeDeviceController job;
@@ -168,8 +194,10 @@ TEST_F(DeviceJobs, UpgradeWaitsForTheMainThreadsAnswerAndHandsItsProgressOver) {
         g_upgradeJob->setMessage(text);
         g_upgradeJob->ChangeWaitingLabelInMainThread();
     };
-    const Finished finished = run(job, &data, &settings, UpgradeDeviceController::kKindPackage, &package,
-                                  &components, static_cast<ModuleData*>(nullptr));
+    const PrivateTrail trail;
+    const Finished finished =
+        run(job, &data, &settings, UpgradeDeviceController::kKindPackage, &package, &components,
+            static_cast<ModuleData*>(nullptr), std::optional(audit::IdentityOf(path, package)));
     CmdConsole::callback = nullptr;
     SetAskFWUpgradeHandler(nullptr);
     QCoreApplication::processEvents(); // texts still queued to the main thread
@@ -178,6 +206,12 @@ TEST_F(DeviceJobs, UpgradeWaitsForTheMainThreadsAnswerAndHandsItsProgressOver) {
     EXPECT_TRUE(askedOnMainThread);
     EXPECT_EQ(printer.TransferOrder(), std::vector<std::string>{"firmware:image"});
     EXPECT_TRUE(texts.contains("Programming Firmware...")) << texts.join(" / ").toStdString();
+    const std::vector<audit::Entry> upgraded = trail.Entries();
+    ASSERT_EQ(upgraded.size(), 1u);
+    EXPECT_EQ(upgraded[0].operation, audit::kOperationUpgrade);
+    EXPECT_TRUE(upgraded[0].ok);
+    ASSERT_TRUE(upgraded[0].package);
+    EXPECT_EQ(upgraded[0].package->sha256.size(), 64u);
 }
 
 // Holds back the controller's queued slot calls: the worker's result stays undelivered.
