@@ -61,8 +61,8 @@ test-asan: deps $(ASAN_BUILD_DIR)/build.ninja
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --test-dir $(ASAN_BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# ThreadSanitizer for the window's job threads: only the job suite and the libraries it links are
-# built. Qt and GLib are not instrumented: calls they make into the C library (an eventfd written to
+# ThreadSanitizer for the window's job threads and for dalvoractl's parallel sessions (the fleet runner,
+# and the instrumented dalvoractl against simulators): only those suites and what they link are built. Qt and GLib are not instrumented: calls they make into the C library (an eventfd written to
 # wake another thread's event loop, a wait condition destroyed) are not counted as accesses
 # (ignore_noninstrumented_modules), and the one report made inside Qt's code is suppressed
 # (tests/tsan.supp says why).
@@ -73,8 +73,12 @@ $(TSAN_BUILD_DIR)/build.ninja:
 		-DDALVORA_BUILD_BENCH=OFF -DDALVORA_BUILD_FUZZ=OFF
 
 test-tsan: deps $(TSAN_BUILD_DIR)/build.ninja
-	$(TSAN_RUN_OPTIONS) cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target dalvora_gui_jobs_tests
+	$(TSAN_RUN_OPTIONS) cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target dalvora_gui_jobs_tests \
+		dalvora_fleet_tests dalvora_ctl_e2e_tests
 	$(TSAN_RUN_OPTIONS) $(TSAN_BUILD_DIR)/tests/gui/jobs/dalvora_gui_jobs_tests
+	$(TSAN_RUN_OPTIONS) $(TSAN_BUILD_DIR)/tests/fleet/dalvora_fleet_tests
+	$(TSAN_RUN_OPTIONS) $(TSAN_BUILD_DIR)/tests/e2e/dalvora_ctl_e2e_tests \
+		--gtest_filter='CtlSession.FleetCarriesOnPastFailingPrinters:CtlUpgrade.FitPrintersAreUpgradedInParallelAndAudited'
 
 $(FUZZ_BUILD_DIR)/build.ninja:
 	CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -27,12 +27,6 @@ constexpr GroupCheck kGroupChecks[] = {
      "Printer NOT compatible with this data. Write BlackmarkInt data not available"},
 };
 
-// A password item's value must not reach the log in clear.
-bool IsConfidential(const SetupItemType& item) {
-    const auto* text = dynamic_cast<const SetupItemTypeString*>(&item);
-    return text != nullptr && (text->GetDataMask() & SetupItemTypeString::kMaskConfidential) != 0;
-}
-
 const SetupItemType* Counterpart(const SetupItemType& item, const PrinterData& printer) {
     for (const auto& theirs : printer.GetSetupItems()) {
         if (item.Equals(*theirs))
@@ -48,7 +42,7 @@ bool IsUnchanged(const SetupItemType& item, const PrinterData& printer) {
 }
 
 WrittenItem Announce(const SetupItemType& item, const PrinterData& printer, const std::string& value) {
-    WrittenItem written{item.GetId(), item.GetDescription(), std::nullopt, value, IsConfidential(item)};
+    WrittenItem written{item.GetId(), item.GetDescription(), std::nullopt, value, item.IsConfidential()};
     if (const SetupItemType* theirs = Counterpart(item, printer))
         written.before = theirs->UIValue();
     return written;
@@ -83,7 +77,7 @@ size_t PrinterComm::WriteItems(CommLayer& layer, const PrinterData& stored, cons
         }
         std::optional<Answer> answer =
             Ask(layer, Commands::GetCommand_SetIDValue(version, item->GetId(), value.c_str(),
-                                                       IsConfidential(*item)));
+                                                       item->IsConfidential()));
         if (!answer)
             Fail(kWriteWhere, "Set Data Error", kErrorNoAnswer);
         if (answer->refusal != 0)

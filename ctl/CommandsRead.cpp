@@ -109,8 +109,9 @@ fleet::PrinterResult ReadOne(const fleet::PrinterTarget& target, const std::stri
 int RunList(const Output& output, bool discover) {
     std::vector<std::string> errors;
     const std::vector<fleet::PrinterTarget> targets = ListedPrinters(discover, errors);
-    const std::vector<fleet::PrinterResult> results = fleet::RunFleet(
-        targets, IdentityOf, WithProgress({}, Output{output.json, true, output.out, output.err}, 0));
+    // Quick handshakes only: no progress lines.
+    const std::vector<fleet::PrinterResult> results =
+        fleet::RunFleet(targets, IdentityOf, fleet::FleetOptions{});
     const int status = StatusOf(results);
     if (output.json) {
         nlohmann::json document = FleetDocument("list", targets, results, status);

@@ -28,11 +28,6 @@ const char* KindName(uint8_t kind) {
 
 } // namespace
 
-bool IsConfidential(const SetupItemType& item) {
-    const auto* text = dynamic_cast<const SetupItemTypeString*>(&item);
-    return text != nullptr && (text->GetDataMask() & SetupItemTypeString::kMaskConfidential) != 0;
-}
-
 nlohmann::json IdentityJson(const PrinterData& data) {
     nlohmann::json identity = {{"gsi", nullptr}, {"release", nullptr}, {"protocol_version", nullptr}};
     if (data.GetGSI())
@@ -47,7 +42,7 @@ nlohmann::json IdentityJson(const PrinterData& data) {
 nlohmann::json SetupJson(const PrinterData& data) {
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& item : data.GetSetupItems()) {
-        const bool confidential = IsConfidential(*item);
+        const bool confidential = item->IsConfidential();
         const std::string value = item->UIValue();
         const std::optional<std::string> fallback = item->UIDefaultText();
         const int page = setup_pages::PageOf(static_cast<int64_t>(item->GetId()));

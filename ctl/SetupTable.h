@@ -4,11 +4,8 @@
 #include <nlohmann/json.hpp>
 
 class PrinterData;
-class SetupItemType;
 
 namespace ctl {
-
-bool IsConfidential(const SetupItemType& item);
 
 // {"gsi", "release", "protocol_version"}; nulls for what the printer did not tell.
 nlohmann::json IdentityJson(const PrinterData& data);

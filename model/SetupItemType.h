@@ -53,6 +53,8 @@ public:
     virtual std::optional<std::string> UIDefaultText() const { return std::nullopt; }
     virtual bool IsChanged() const { return false; }
     virtual bool IsReadOnlyParam() const { return false; }
+    // A password: its value must not reach a log, a table or the audit trail in clear.
+    virtual bool IsConfidential() const { return false; }
     // False with a message for the user when the value may not be written.
     [[nodiscard]] virtual bool CheckFieldValueIsCorrect(std::string& message) const;
     // Same id and same kind; values, texts and links are not compared.
@@ -194,6 +196,7 @@ public:
     bool SameValue(const SetupItemType& other) const override;
     std::string UIValue() const override { return m_curUIValue; }
     std::optional<std::string> UIDefaultText() const override { return m_defValue; }
+    bool IsConfidential() const override { return (m_dataMask & kMaskConfidential) != 0; }
     // A value the printer shows but does not take: writing only what changed must leave it out, or an
     // old archive would have the printer refuse the whole write.
     bool IsReadOnlyParam() const override { return (m_dataMask & kMaskReadOnly) != 0; }
