@@ -10,7 +10,6 @@
 #include "comm/PrinterComm.h"
 #include "comm/PrinterJob.h"
 #include "model/PrinterData.h"
-#include "model/TCFXDataReader.h"
 #include "model/ToolsData.h"
 
 #include <cctype>
@@ -213,20 +212,6 @@ int RunExecTool(const CmdLineOptions& opts) {
 
 namespace {
 
-// The archive into a fresh PrinterData: false when the file is missing or not an archive of ours.
-bool LoadArchive(const std::string& path, PrinterData& archive) {
-    TCFXDataReader reader;
-    archive.Reset();
-    try {
-        if (!reader.openDocumentFromFile(path))
-            return false;
-        archive.Serialize_Load(reader);
-    } catch (const DalvoraException&) {
-        return false;
-    }
-    return true;
-}
-
 // Every write that reached the printer, whatever came of it, goes into the audit trail.
 void RecordWrite(const PrinterData& printer, const CommPortSettings& settings, const WriteReport& report,
                  int status) {
@@ -250,7 +235,7 @@ int RunSendTcfx(const CmdLineOptions& opts) {
         opts, printer, "WriteDataToPrinter",
         [&](PrinterJobSession& s) {
             PrinterData archive;
-            if (!LoadArchive(opts.filename, archive)) {
+            if (!LoadArchiveFile(opts.filename, archive)) {
                 // A file that is not an archive of ours is a file error like a missing one.
                 CmdConsole::WriteToConsoleString("Read tcfx file FAILURE\n");
                 return kExitFile;

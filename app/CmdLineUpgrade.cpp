@@ -1,7 +1,6 @@
 #include "app/CmdLineUpgrade.h"
 
 #include "app/CmdLineOperations.h"
-#include "app/UpgradeSignals.h"
 #include "audit/AuditRecords.h"
 #include "base/CmdConsole.h"
 #include "base/Log.h"
@@ -10,6 +9,7 @@
 #include "firmware/PSWHeaders.h"
 #include "model/PrinterData.h"
 #include "upgrade/ComponentLetters.h"
+#include "upgrade/StopSignals.h"
 #include "upgrade/UpgradeModeU2U4.h"
 #include "upgrade/UpgradeSession.h"
 #include "upgrade/UpgradeStop.h"
@@ -75,6 +75,9 @@ int ReportFailure(const char* what, int sessionError, bool module) {
     CmdConsole::WriteToConsoleString("OPERATION FAILURE\n");
     return status;
 }
+
+constexpr const char* kStopNotice =
+    "\nStop requested: the upgrade ends before the next transfer (signal again to force)\n";
 
 // The command line may send every component and scales the upgrade's waits by -m.
 constexpr int kAllComponents = 255;
@@ -165,8 +168,7 @@ int RunUpgrade(const CmdLineOptions& opts) {
     if (int status = CheckUpgradeFile(opts); status != kExitSuccess)
         return status;
     const FileKindFlags kinds = file_kind_flags();
-    UpgradeSignalGuard signals;
-    ClearUpgradeStop();
+    const StopSignalGuard signals(kStopNotice);
     SetRestartPrinterHandler(WaitForEnterOnTerminal);
     PrinterData data;
     data.Init();

@@ -98,7 +98,7 @@ void PrintChanges(std::ostream& out, const fleet::PrinterTarget& target, const f
 // The archive is read once before any printer is touched: a bad file fails the whole run.
 bool ArchiveReadable(const Output& output, const std::string& path) {
     PrinterData archive;
-    if (fleet::LoadArchive(path, archive))
+    if (LoadArchiveFile(path, archive))
         return true;
     output.err << path << ": not a readable configuration archive\n";
     return false;
@@ -119,44 +119,42 @@ int Finish(const Output& output, const char* command, const char* verb,
     return status;
 }
 
+// The archive checked once, then the work on every printer, then the report.
+int RunOnFleet(const Output& output, const std::vector<fleet::PrinterTarget>& targets,
+               const WriteChoice& choice, const char* command, const char* verb,
+               const fleet::PrinterWork& work) {
+    if (!ArchiveReadable(output, choice.archive))
+        return kExitFile;
+    fleet::FleetOptions options;
+    options.parallel = choice.parallel;
+    const std::vector<fleet::PrinterResult> results =
+        fleet::RunFleet(targets, work, WithProgress(options, output, targets.size()));
+    return Finish(output, command, verb, targets, results);
+}
+
 } // namespace
 
 int RunDiff(const Output& output, const std::vector<fleet::PrinterTarget>& targets,
             const WriteChoice& choice) {
-    if (!ArchiveReadable(output, choice.archive))
-        return kExitFile;
-    fleet::FleetOptions options;
-    options.parallel = choice.parallel;
-    const std::vector<fleet::PrinterResult> results = fleet::RunFleet(
-        targets,
-        [&](const fleet::PrinterTarget& target) {
-            const fleet::WriteOutcome outcome =
-                fleet::PreviewWrite(choice.archive, target.settings, !choice.allItems);
-            return ResultOf(outcome, WriteDetail(outcome));
-        },
-        WithProgress(options, output, targets.size()));
-    return Finish(output, "diff", "would change", targets, results);
+    return RunOnFleet(output, targets, choice, "diff", "would change",
+                      [&](const fleet::PrinterTarget& target) {
+                          const fleet::WriteOutcome outcome =
+                              fleet::PreviewWrite(choice.archive, target.settings, !choice.allItems);
+                          return ResultOf(outcome, WriteDetail(outcome));
+                      });
 }
 
 int RunApply(const Output& output, const std::vector<fleet::PrinterTarget>& targets,
              const WriteChoice& choice) {
-    if (!ArchiveReadable(output, choice.archive))
-        return kExitFile;
-    fleet::FleetOptions options;
-    options.parallel = choice.parallel;
-    const std::vector<fleet::PrinterResult> results = fleet::RunFleet(
-        targets,
-        [&](const fleet::PrinterTarget& target) {
-            const fleet::WriteOutcome outcome =
-                fleet::ApplyWrite(choice.archive, target.settings, !choice.allItems, choice.verify);
-            RecordApply(target, outcome);
-            nlohmann::json detail = WriteDetail(outcome);
-            detail["verified"] = outcome.verified;
-            detail["not_held"] = NotHeldJson(outcome.notHeld);
-            return ResultOf(outcome, std::move(detail));
-        },
-        WithProgress(options, output, targets.size()));
-    return Finish(output, "apply", "written", targets, results);
+    return RunOnFleet(output, targets, choice, "apply", "written", [&](const fleet::PrinterTarget& target) {
+        const fleet::WriteOutcome outcome =
+            fleet::ApplyWrite(choice.archive, target.settings, !choice.allItems, choice.verify);
+        RecordApply(target, outcome);
+        nlohmann::json detail = WriteDetail(outcome);
+        detail["verified"] = outcome.verified;
+        detail["not_held"] = NotHeldJson(outcome.notHeld);
+        return ResultOf(outcome, std::move(detail));
+    });
 }
 
 } // namespace ctl

@@ -3,13 +3,16 @@
 #include "base/CmdConsole.h"
 #include "base/Version.h"
 #include "ctl/Commands.h"
-#include "ctl/StopSignal.h"
+#include "upgrade/StopSignals.h"
 
 #include <CLI/CLI.hpp>
 
 namespace ctl {
 
 namespace {
+
+constexpr const char* kStopNotice =
+    "\nStop requested: no further printer is started, running ones finish (signal again to force)\n";
 
 struct Arguments {
     bool json = false;
@@ -143,7 +146,7 @@ int RunDalvoractl(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const std::optional<std::vector<fleet::PrinterTarget>> targets = Targets(args, err);
     if (!targets)
         return kExitUsage;
-    StopSignalGuard stop;
+    const StopSignalGuard stop(kStopNotice);
     if (read->parsed())
         return RunRead(output, *targets, args.archiveOut);
     if (diff->parsed())

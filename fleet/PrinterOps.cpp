@@ -3,10 +3,8 @@
 #include "audit/AuditJson.h"
 #include "audit/AuditRecords.h"
 #include "base/Clock.h"
-#include "base/DalvoraException.h"
 #include "comm/PrinterComm.h"
 #include "comm/PrinterJob.h"
-#include "model/TCFXDataReader.h"
 #include "model/TCFXDataWriter.h"
 
 #include <cctype>
@@ -60,19 +58,6 @@ std::string FailureText(int code) {
     return "error " + std::to_string(code);
 }
 
-bool LoadArchive(const std::string& path, PrinterData& data) {
-    TCFXDataReader reader;
-    data.Reset();
-    try {
-        if (!reader.openDocumentFromFile(path))
-            return false;
-        data.Serialize_Load(reader);
-    } catch (const DalvoraException&) {
-        return false;
-    }
-    return true;
-}
-
 bool SaveArchive(PrinterData& data, const std::string& path) {
     if (ProtocolDataAvailable* groups = data.GetProtocolDataAvailable())
         groups->SetupDataToSave(false, true);
@@ -96,7 +81,7 @@ namespace {
 WriteOutcome RunWrite(const std::string& archivePath, CommPortSettings& settings, bool onlyChanged,
                       bool preview, PrinterData& archive) {
     WriteOutcome outcome;
-    if (!LoadArchive(archivePath, archive)) {
+    if (!LoadArchiveFile(archivePath, archive)) {
         outcome.failure = Failure{kFailureArchive, FailureText(kFailureArchive)};
         return outcome;
     }

@@ -56,9 +56,6 @@ struct WriteOutcome {
     std::optional<Failure> failure;
 };
 
-// The archive into data: false when it cannot be read or is not an archive.
-[[nodiscard]] bool LoadArchive(const std::string& path, PrinterData& data);
-
 // Saves the printer's setup (with the information pages it read) as an archive, as the window saves a
 // reading with the setup group chosen: false when it cannot be written.
 [[nodiscard]] bool SaveArchive(PrinterData& data, const std::string& path);

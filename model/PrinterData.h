@@ -130,3 +130,7 @@ private:
     std::unique_ptr<StatusInfoExtData> m_statusExtended;
     std::unique_ptr<TabStatus> m_tabStatus;
 };
+
+// A configuration archive file into a fresh PrinterData: false when the file is missing or not an
+// archive of ours.
+[[nodiscard]] bool LoadArchiveFile(const std::string& path, PrinterData& data);

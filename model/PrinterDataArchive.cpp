@@ -152,3 +152,16 @@ void PrinterData::LoadSetup(const TCFXDataReader& reader, const std::string& ver
         AddSetupItem(std::move(item));
     }
 }
+
+bool LoadArchiveFile(const std::string& path, PrinterData& data) {
+    TCFXDataReader reader;
+    data.Reset();
+    try {
+        if (!reader.openDocumentFromFile(path))
+            return false;
+        data.Serialize_Load(reader);
+    } catch (const DalvoraException&) {
+        return false;
+    }
+    return true;
+}

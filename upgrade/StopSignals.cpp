@@ -1,23 +1,25 @@
-#include "app/UpgradeSignals.h"
+#include "upgrade/StopSignals.h"
 
 #include "upgrade/UpgradeStop.h"
 
 #include <atomic>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
 // Lock-free, so safe to touch from a signal handler.
 std::atomic<int> g_signalsSeen{0};
+std::atomic<const char*> g_notice{""};
 static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<const char*>::is_always_lock_free);
 
 // Only async-signal-safe calls here: the stop flag, write(2), and re-raising with the default action.
 void OnStopSignal(int signal) {
     if (g_signalsSeen.fetch_add(1) == 0) {
         RequestUpgradeStop();
-        static const char kNotice[] =
-            "\nStop requested: the upgrade ends before the next transfer (signal again to force)\n";
-        ssize_t ignored = write(STDERR_FILENO, kNotice, sizeof(kNotice) - 1);
+        const char* notice = g_notice.load();
+        ssize_t ignored = write(STDERR_FILENO, notice, strlen(notice));
         (void)ignored;
         return;
     }
@@ -35,13 +37,15 @@ void Install(int signal, struct sigaction* previous) {
 
 } // namespace
 
-UpgradeSignalGuard::UpgradeSignalGuard() {
+StopSignalGuard::StopSignalGuard(const char* notice) {
     g_signalsSeen.store(0);
+    g_notice.store(notice);
+    ClearUpgradeStop();
     Install(SIGINT, &m_previousInt);
     Install(SIGTERM, &m_previousTerm);
 }
 
-UpgradeSignalGuard::~UpgradeSignalGuard() {
+StopSignalGuard::~StopSignalGuard() {
     sigaction(SIGINT, &m_previousInt, nullptr);
     sigaction(SIGTERM, &m_previousTerm, nullptr);
 }
